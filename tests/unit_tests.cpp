@@ -1,0 +1,327 @@
+// The pure parts without Pd: gain law, controls and the ramp rule.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "controls.hpp"
+#include "dispatch.hpp"
+#include "gain_law.hpp"
+#include "per_count.hpp"
+
+using namespace rondel;
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+std::vector<float> targets(int n, float pos, float dist)
+{
+    std::vector<float> t(kMaxOutputs, -7.0f);  // sentinel: entries N … 15 must keep it
+    kTargetRoutines[n](pos, dist, t.data());
+    for (int k = n; k < kMaxOutputs; ++k)
+        EXPECT_EQ(t[k], -7.0f) << "entry " << k << " written for N = " << n;
+    t.resize(n);
+    return t;
+}
+
+std::vector<std::uint32_t> bits(const std::vector<float>& v)
+{
+    std::vector<std::uint32_t> b;
+    for (float f : v)
+        b.push_back(std::bit_cast<std::uint32_t>(f));
+    return b;
+}
+
+// ----------------------------------------------------------------- gain law
+
+struct WorkedCase {
+    int n;
+    float pos;
+    float dist;
+    std::vector<float> expected;
+};
+
+// Expected values from the closed forms: sqrt(1 - s) and sqrt(s) on the
+// circle, a·sqrt(1 - n·d·dist) inside it (a = dist/2 + 0.5), each the float
+// nearest the exact value.
+const std::vector<WorkedCase> kWorked = {
+    {4, 0.0f, 1.0f, {1, 0, 0, 0}},
+    {4, 1.0f, 1.0f, {1, 0, 0, 0}},
+    {4, 0.125f, 1.0f, {0.70710677f, 0.70710677f, 0, 0}},
+    {4, 0.375f, 1.0f, {0, 0.70710677f, 0.70710677f, 0}},
+    {4, 0.875f, 1.0f, {0.70710677f, 0, 0, 0.70710677f}},
+    {4, 0.1f, 1.0f, {0.77459663f, 0.63245553f, 0, 0}},
+    {4, 0.25f, 1.0f, {0, 1, 0, 0}},
+    {4, 1.25f, 1.0f, {0, 1, 0, 0}},
+    {4, 1000.25f, 1.0f, {0, 1, 0, 0}},
+    {4, 0.0f, 0.5f, {0.75f, 0.53033006f, 0, 0.53033006f}},
+    {4, 0.0f, 0.25f, {0.625f, 0.5412659f, 0.44194174f, 0.5412659f}},
+    {8, 0.0f, 0.25f, {0.625f, 0.5412659f, 0.44194174f, 0.3125f, 0, 0.3125f, 0.44194174f, 0.5412659f}},
+    {8, 0.0625f, 1.0f, {0.70710677f, 0.70710677f, 0, 0, 0, 0, 0, 0}},
+    {3, 0.3f, 0.0f, {0.5f, 0.5f, 0.5f}},
+    {6, 0.77f, 0.0f, {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}},
+    {16, 12.5f, 0.0f, std::vector<float>(16, 0.5f)},
+    {2, 0.0f, 1.0f, {1, 0}},
+    {2, 0.5f, 1.0f, {0, 1}},
+    {2, 0.25f, 1.0f, {0.70710677f, 0.70710677f}},
+    {2, 0.75f, 1.0f, {0.70710677f, 0.70710677f}},
+    {2, 0.125f, 1.0f, {0.86602539f, 0.5f}},
+    {2, 0.0f, 0.5f, {0.86602539f, 0.61237246f}},
+    {2, 0.3f, 0.0f, {0.70710677f, 0.70710677f}},
+    // Edge residues of a source on a loudspeaker: the neighbours' line value
+    // rounds to 2^-24 at position 0 and to 0 at position 1.
+    {5, 0.0f, 1.0f, {1, 0x1p-12f, 0, 0, 0x1p-12f}},
+    {5, 1.0f, 1.0f, {1, 0, 0, 0, 0}},
+};
+
+TEST(GainLaw, WorkedTargetsAreBitExact)
+{
+    for (const auto& c : kWorked)
+        EXPECT_EQ(bits(targets(c.n, c.pos, c.dist)), bits(c.expected))
+            << "N = " << c.n << ", position " << c.pos << ", dist " << c.dist;
+}
+
+TEST(GainLaw, PowerSumsToOneOnTheCircle)
+{
+    for (int n = 2; n <= kMaxOutputs; ++n)
+        for (int j = 0; j < 997; ++j) {
+            const float pos = static_cast<float>(j) * 0.0030103f;
+            double power = 0;
+            int sounding = 0;
+            for (float g : targets(n, pos, 1.0f)) {
+                power += static_cast<double>(g) * g;
+                sounding += g > 0.01f;
+            }
+            EXPECT_NEAR(power, 1.0, 1e-5) << "N = " << n << ", position " << pos;
+            EXPECT_LE(sounding, 2) << "N = " << n << ", position " << pos;
+        }
+}
+
+TEST(GainLaw, CentreGivesEqualGainsEverywhere)
+{
+    for (int n = 2; n <= kMaxOutputs; ++n)
+        for (float pos : {0.0f, 0.1f, 0.5f, 0.99f, 7.3f}) {
+            const float expected = n == 2 ? 0.70710677f : 0.5f;
+            EXPECT_EQ(bits(targets(n, pos, 0.0f)), bits(std::vector<float>(n, expected)))
+                << "N = " << n << ", position " << pos;
+        }
+}
+
+TEST(GainLaw, WholeTurnsChangeNothingForPowersOfTwo)
+{
+    for (int n : {2, 4, 8, 16})
+        for (int j = 0; j < 1024; j += 7)
+            for (float turns : {1.0f, 2.0f, 3.0f, 64.0f}) {
+                const float pos = static_cast<float>(j) / 1024.0f;
+                for (float dist : {1.0f, 0.6f, 0.0f})
+                    EXPECT_EQ(bits(targets(n, pos, dist)), bits(targets(n, pos + turns, dist)))
+                        << "N = " << n << ", position " << pos << " + " << turns << ", dist " << dist;
+            }
+}
+
+TEST(GainLaw, OppositeLoudspeakerFallsSilentAtTwoOverN)
+{
+    // N = 8, source on loudspeaker 1: loudspeaker 5 is opposite.
+    EXPECT_EQ(targets(8, 0.0f, 0.25f)[4], 0.0f);
+    EXPECT_GT(targets(8, 0.0f, 0.24f)[4], 0.0f);
+}
+
+TEST(GainLaw, HugePositionsStayFinite)
+{
+    for (int n = 2; n <= kMaxOutputs; ++n)
+        for (float pos : {8388608.0f, 3.0e38f, std::numeric_limits<float>::max()})
+            for (float g : targets(n, pos, 1.0f))
+                EXPECT_TRUE(std::isfinite(g) && g >= 0.0f && g <= 1.0f) << "N = " << n << ", position " << pos;
+}
+
+// ----------------------------------------------------------------- controls
+
+TEST(Controls, OutputCountFromCreationArgument)
+{
+    const std::pair<float, int> cases[] = {
+        {0, 2}, {1, 2}, {-3, 2}, {2, 2}, {2.5f, 2}, {8, 8}, {15.9f, 15}, {16, 16},
+        {16.5f, 16}, {17, 16}, {1e30f, 16}, {kInf, 16}, {-kInf, 2}, {kNaN, 2},
+    };
+    for (auto [arg, n] : cases)
+        EXPECT_EQ(output_count(arg), n) << "argument " << arg;
+}
+
+TEST(Controls, PositionAndDistanceClamps)
+{
+    const std::pair<float, float> positions[] = {
+        {0.25f, 0.25f}, {1000.25f, 1000.25f}, {-0.3f, 0}, {-0.0f, -0.0f}, {kNaN, 0}, {kInf, 0}, {-kInf, 0},
+    };
+    for (auto [arg, stored] : positions)
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(clamp_position(arg)), std::bit_cast<std::uint32_t>(stored))
+            << "val " << arg;
+    const std::pair<float, float> distances[] = {
+        {0.5f, 0.5f}, {1, 1}, {0, 0}, {2, 1}, {-1, 0}, {kInf, 1}, {-kInf, 0}, {kNaN, 0},
+    };
+    for (auto [arg, stored] : distances)
+        EXPECT_EQ(clamp_distance(arg), stored) << "dist " << arg;
+}
+
+TEST(Controls, RampLengthInSamples)
+{
+    EXPECT_EQ(default_ramp(44100), 2205);
+    EXPECT_EQ(default_ramp(48000), 2400);
+    EXPECT_EQ(default_ramp(22050), 1102);
+    const std::pair<float, std::int32_t> at44100[] = {
+        {100, 4410}, {50, 2205}, {1, 44}, {10.01f, 441}, {0.01f, 0}, {0, 0}, {3050, 134505},
+        {-5, 0}, {-kInf, 0}, {kNaN, 0}, {1e12f, kMaxRamp}, {kInf, kMaxRamp},
+    };
+    for (auto [ms, samples] : at44100)
+        EXPECT_EQ(ramp_length(44100, ms), samples) << "line " << ms;
+}
+
+// ----------------------------------------------------------------- ramp rule
+
+// One object's ramp state with the fast kernel, for hand-made scenarios.
+struct Ramp {
+    int n_out;
+    float gain[kMaxOutputs] = {};
+    float inc[kMaxOutputs] = {};
+    float target[kMaxOutputs] = {};
+    std::int32_t count = 0;
+
+    explicit Ramp(int n) : n_out(n) {}
+
+    void restart(std::int32_t ramp) { restart_ramp(gain, target, inc, count, ramp); }
+
+    // Runs one block of constant input 1 and returns output k's samples: the gains.
+    std::vector<std::vector<float>> block(int len)
+    {
+        std::vector<float> in(len, 1.0f);
+        std::vector<std::vector<float>> out(n_out, std::vector<float>(len));
+        float* ptrs[kMaxOutputs];
+        for (int k = 0; k < n_out; ++k)
+            ptrs[k] = out[k].data();
+        test::kBlockRoutines[n_out](in.data(), ptrs, len, {gain, inc, target, &count});
+        return out;
+    }
+};
+
+TEST(RampRule, ThreeStepsThenTheSnap)
+{
+    Ramp r(2);
+    r.target[0] = 1.0f;
+    r.restart(3);
+    EXPECT_EQ(r.inc[0], 0.25f);
+    EXPECT_EQ(r.count, 3);
+    EXPECT_EQ(r.block(8)[0], (std::vector<float>{0.25f, 0.5f, 0.75f, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(r.inc[0], 0.0f);
+    EXPECT_EQ(r.count, 3 - 8);
+}
+
+TEST(RampRule, ZeroLengthJumpsAtOnce)
+{
+    Ramp r(3);
+    r.gain[0] = 1.0f;
+    r.target[2] = 0.5f;
+    r.restart(0);
+    const auto out = r.block(4);
+    EXPECT_EQ(out[0], std::vector<float>(4, 0.0f));
+    EXPECT_EQ(out[2], std::vector<float>(4, 0.5f));
+}
+
+TEST(RampRule, SnapFallsOnSample37OfTheSecondBlock)
+{
+    Ramp r(4);
+    r.target[1] = 1.0f;
+    r.target[3] = 0.3f;
+    r.restart(100);
+    r.block(64);
+    const auto second = r.block(64);
+    for (int k : {1, 3}) {
+        EXPECT_NE(second[k][35], r.target[k]);
+        for (int i = 36; i < 64; ++i)
+            EXPECT_EQ(second[k][i], r.target[k]) << "output " << k << ", sample " << i + 1;
+    }
+}
+
+TEST(RampRule, RestartHalfwayDescendsFromWhereItStands)
+{
+    Ramp r(2);
+    r.target[0] = 1.0f;
+    r.restart(127);
+    EXPECT_EQ(r.block(64)[0][63], 0.5f);
+    r.target[0] = 0.0f;
+    r.restart(127);
+    EXPECT_EQ(r.inc[0], -1.0f / 256);
+    std::vector<float> descent;
+    for (int b = 0; b < 3; ++b) {
+        const auto out = r.block(64);
+        descent.insert(descent.end(), out[0].begin(), out[0].end());
+    }
+    for (int j = 1; j <= 192; ++j)
+        EXPECT_EQ(descent[j - 1], j <= 128 ? 0.5f - static_cast<float>(j) / 256 : 0.0f) << "sample " << j;
+}
+
+TEST(RampRule, SameTargetsAgainChangeNothing)
+{
+    Ramp r(8);
+    for (int k = 0; k < 8; ++k)
+        r.gain[k] = r.target[k] = 0.1f * static_cast<float>(k);
+    r.restart(2205);
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(r.inc[k], 0.0f);
+    const auto out = r.block(64);
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(out[k], std::vector<float>(64, r.target[k]));
+}
+
+TEST(RampRule, EmptyBlockLeavesTheStateAsItWas)
+{
+    Ramp r(16);
+    r.target[5] = 1.0f;
+    r.restart(10);
+    const float inc5 = r.inc[5];
+    r.block(0);
+    EXPECT_EQ(r.count, 10);
+    EXPECT_EQ(r.gain[5], 0.0f);
+    EXPECT_EQ(r.inc[5], inc5);
+}
+
+TEST(RampRule, EntriesPastNAreNeitherReadNorWritten)
+{
+    for (int n = 2; n < kMaxOutputs; ++n) {
+        Ramp r(n);
+        for (int k = n; k < kMaxOutputs; ++k)
+            r.gain[k] = r.inc[k] = r.target[k] = kNaN;
+        r.target[0] = 1.0f;
+        r.restart(5);
+        for (int k = n; k < kMaxOutputs; ++k)
+            r.inc[k] = 3.0f;  // would show up in any output that read it
+        for (int b = 0; b < 3; ++b) {
+            const auto outs = r.block(7);
+            for (const auto& out : outs)
+                for (float g : out)
+                    EXPECT_TRUE(g >= 0.0f && g <= 1.0f) << "N = " << n;
+        }
+        for (int k = n; k < kMaxOutputs; ++k) {
+            EXPECT_TRUE(std::isnan(r.gain[k]) && std::isnan(r.target[k])) << "N = " << n << ", entry " << k;
+            EXPECT_EQ(r.inc[k], 3.0f) << "N = " << n << ", entry " << k;
+        }
+    }
+}
+
+TEST(RampRule, RestartOverAllSixteenEntriesGivesZeroPastN)
+{
+    // Past N, gains and targets hold 0: whatever the length, the increments stay 0.
+    for (std::int32_t ramp : {0, 1, 2205, kMaxRamp}) {
+        Ramp r(5);
+        r.gain[0] = 1.0f;
+        kTargetRoutines[5](0.3f, 0.7f, r.target);
+        r.restart(ramp);
+        for (int k = 5; k < kMaxOutputs; ++k)
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(r.inc[k]), 0u) << "R = " << ramp << ", entry " << k;
+        EXPECT_EQ(r.count, ramp);
+    }
+}
+
+}  // namespace
