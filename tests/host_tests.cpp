@@ -1,1 +1,295 @@
+// The built plug-in in the real Pd host: patches run headless with -batch,
+// every outlet recorded and compared sample for sample with the model.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <sstream>
+
+#include "object_model.hpp"
+#include "pd_runner.hpp"
+
+using namespace rondel;
+using namespace rondel::test;
+
+namespace {
+
+const char* const kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
+
+int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// Replays the scenario's events on models of its objects, block boundary by
+// block boundary, processing only while DSP is on, as the host does.
+std::vector<std::vector<std::vector<float>>> expected(const Scenario& s, const std::vector<float>& input)
+{
+    std::vector<ObjectModel> models;
+    for (const std::string& arg : s.objects)
+        models.emplace_back(arg.empty() ? 0.0f : std::strtof(arg.c_str(), nullptr), static_cast<float>(s.rate));
+    std::vector<std::vector<std::vector<float>>> out(models.size());
+    for (std::size_t j = 0; j < models.size(); ++j)
+        out[j].resize(models[j].n_out);
+
+    std::vector<Event> events = s.events;
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
+    const int end = s.duration ? s.duration : s.samples;
+    bool dsp = true;
+    int now = 0;
+    std::size_t done = 0;  // samples processed so far
+    auto run_to = [&](int t) {
+        if (dsp) {
+            const std::size_t n = std::min<std::size_t>(t - now, input.size() - std::min(done, input.size()));
+            const std::vector<float> block(input.begin() + done, input.begin() + done + n);
+            for (std::size_t j = 0; j < models.size(); ++j) {
+                const auto o = models[j].process(block);
+                for (int k = 0; k < models[j].n_out; ++k)
+                    out[j][k].insert(out[j][k].end(), o[k].begin(), o[k].end());
+            }
+            done += n;
+        }
+        now = t;
+    };
+    for (const Event& e : events) {
+        run_to(e.at);
+        std::istringstream words(e.message);
+        std::string first;
+        words >> first;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        auto number = [&](const std::string& w) { return w == "nan" ? nan : std::strtof(w.c_str(), nullptr); };
+        if (e.to == "pd") {
+            float on = 0;
+            words >> on;
+            dsp = on != 0;
+            continue;
+        }
+        const int j = e.to[1] - '0';
+        const int inlet = e.to.back() - '0';
+        ObjectModel& m = models[j];
+        std::string arg;
+        const bool selector = first == "val" || first == "dist" || first == "line";
+        if (selector)
+            words >> arg;
+        const float f = selector ? (arg.empty() ? 0.0f : number(arg)) : number(first);
+        const std::string sel = selector ? first : inlet == 1 ? "val" : inlet == 2 ? "dist" : "line";
+        if (sel == "val") m.val(f);
+        else if (sel == "dist") m.distance(f);
+        else m.line(f);
+    }
+    run_to(end);
+    for (auto& obj : out)
+        for (auto& ch : obj)
+            ch.resize(std::min<std::size_t>(ch.size(), s.samples), 0.0f);
+    return out;
+}
+
+std::vector<int> outlet_counts(const Scenario& s)
+{
+    std::vector<int> n;
+    for (const std::string& arg : s.objects)
+        n.push_back(output_count(arg.empty() ? 0.0f : std::strtof(arg.c_str(), nullptr)));
+    return n;
+}
+
+Recording run(const Scenario& s)
+{
+    Recording r = run_in_pd(s, outlet_counts(s));
+    EXPECT_TRUE(r.ok) << r.log;
+    return r;
+}
+
+// Every recorded sample equal to the model's, bit for bit (tabwrite~ keeps
+// only +0 for values below about 1e-19, so those compare as zero).
+void expect_as_model(const Scenario& s, const Recording& r)
+{
+    ASSERT_TRUE(r.ok);
+    const auto want = expected(s, r.input);
+    for (std::size_t j = 0; j < want.size(); ++j)
+        for (std::size_t k = 0; k < want[j].size(); ++k) {
+            const auto& got = r.outlets[j][k];
+            ASSERT_EQ(got.size(), static_cast<std::size_t>(s.samples));
+            for (std::size_t i = 0; i < want[j][k].size(); ++i) {
+                const float w = std::fabs(want[j][k][i]) < 1e-19f ? 0.0f : want[j][k][i];
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got[i]), std::bit_cast<std::uint32_t>(w))
+                    << "object " << j << ", outlet " << k + 1 << ", sample " << i << ": " << got[i] << " vs " << w;
+            }
+        }
+}
+
+void expect_finite(const Recording& r)
+{
+    for (const auto& obj : r.finite)
+        for (std::size_t k = 0; k < obj.size(); ++k) {
+            const auto bad = std::find(obj[k].begin(), obj[k].end(), 0.0f);
+            EXPECT_TRUE(bad == obj[k].end()) << "outlet " << k + 1 << " not finite at sample " << bad - obj[k].begin();
+        }
+}
+
+TEST(Host, BannerIsPostedOnceForManyObjects)
+{
+    Scenario s;
+    s.objects = {"2", "8", ""};
+    s.samples = 64;
+    const Recording r = run(s);
+    EXPECT_EQ(count_of(r.log, std::string(kBanner) + "\n"), 1) << r.log;
+    EXPECT_EQ(count_of(r.log, "error"), 0) << r.log;
+}
+
+TEST(Host, OutletCountFollowsTheCreationArgument)
+{
+    const std::pair<std::string, int> cases[] = {
+        {"", 2}, {"0", 2}, {"1", 2}, {"-3", 2}, {"2.5", 2}, {"15.9", 15}, {"16.5", 16}, {"17", 16},
+    };
+    // Each object gets a wire from its last outlet and one from the outlet past it:
+    // only the second may fail.
+    std::string patch = "#N canvas 0 0 600 600 12;\n";
+    int box = 0;
+    std::string wires;
+    for (const auto& [arg, n] : cases) {
+        patch += "#X obj 10 " + std::to_string(10 + 30 * box) + " rondel~" + (arg.empty() ? "" : " " + arg) + ";\n";
+        patch += "#X obj 300 " + std::to_string(10 + 30 * box) + " *~;\n";
+        wires += "#X connect " + std::to_string(box) + " " + std::to_string(n - 1) + " " + std::to_string(box + 1) + " 0;\n";
+        wires += "#X connect " + std::to_string(box) + " " + std::to_string(n) + " " + std::to_string(box + 1) + " 1;\n";
+        box += 2;
+    }
+    const std::string log = run_patch(patch + wires + "#X obj 10 500 loadbang;\n#X msg 10 530 \\; pd quit;\n#X connect " +
+                                      std::to_string(box) + " 0 " + std::to_string(box + 1) + " 0;\n");
+    EXPECT_EQ(count_of(log, "connection failed"), 8) << log;
+    box = 0;
+    for (const auto& [arg, n] : cases) {
+        const std::string failed = "main.pd " + std::to_string(box) + " " + std::to_string(n) + " " +
+                                   std::to_string(box + 1) + " 1 (rondel~->*~) connection failed";
+        EXPECT_EQ(count_of(log, failed), 1) << "argument '" << arg << "'\n" << log;
+        box += 2;
+    }
+}
+
+TEST(Host, DefaultRampIsFiftyMilliseconds)
+{
+    for (auto [rate, ramp] : {std::pair{44100, 2205}, std::pair{48000, 2400}}) {
+        Scenario s;
+        s.objects = {"4"};
+        s.source = "sig~ 1";
+        s.rate = rate;
+        s.samples = 2560;
+        s.events = {{0, "o0in0", "val 0.25"}};
+        const Recording r = run(s);
+        ASSERT_TRUE(r.ok);
+        const auto& out = r.outlets[0];
+        EXPECT_NE(out[1][ramp - 1], 1.0f) << rate;
+        EXPECT_EQ(out[1][ramp], 1.0f) << rate;  // the snap: sample R + 1
+        EXPECT_EQ(out[0][ramp], 0.0f) << rate;
+        expect_as_model(s, r);
+    }
+}
+
+TEST(Host, FreshObjectKeepsOutputOneUntilTheFirstMove)
+{
+    Scenario s;
+    s.objects = {"3"};
+    s.samples = 6000;  // well past the first countdown of 2205
+    const Recording r = run(s);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.outlets[0][0], r.input);
+    EXPECT_EQ(r.outlets[0][1], std::vector<float>(s.samples, 0.0f));
+    EXPECT_EQ(r.outlets[0][2], std::vector<float>(s.samples, 0.0f));
+    EXPECT_NE(std::count(r.input.begin(), r.input.end(), 0.0f), s.samples);
+}
+
+TEST(Host, RightInletsActAsTheirMessages)
+{
+    Scenario msgs;
+    msgs.objects = {"5", "5"};
+    msgs.samples = 8192;
+    msgs.events = {{0, "o0in0", "line 20"}, {0, "o0in0", "val 0.3"}, {1280, "o0in0", "dist 0.4"},
+                   {0, "o1in3", "20"},      {0, "o1in1", "0.3"},     {1280, "o1in2", "0.4"}};
+    const Recording r = run(msgs);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.outlets[0], r.outlets[1]);
+    expect_as_model(msgs, r);
+}
+
+TEST(Host, MovesRampsAndLineChangesAsTheModelSays)
+{
+    Scenario s;
+    s.objects = {"8", "2"};
+    s.samples = 16384;
+    s.events = {
+        {0, "o0in1", "0.125"},  {0, "o1in1", "0.25"},  // on the circle, defaults
+        {640, "o0in3", "10"},                          // line during a ramp: the ramp runs on
+        {1280, "o0in1", "0.6"}, {1280, "o1in2", "0.5"},
+        {3200, "o0in2", "0.3"}, {3200, "o1in0", "val 1.75"},
+        {5120, "o0in3", "0"},   {5184, "o0in1", "-0.3"},  // R = 0: jump; negative position: 0
+        {6400, "o0in0", "val"}, {6400, "o1in0", "dist"},  // missing arguments: 0
+        {7040, "o0in3", "100"}, {7040, "o0in1", "0.9"},   // restart halfway through
+        {9024, "o0in2", "1"},
+    };
+    expect_as_model(s, run(s));
+}
+
+TEST(Host, DspOffHoldsTheRampAndOnResumesIt)
+{
+    Scenario s;
+    s.objects = {"4"};
+    s.samples = 4096;
+    s.duration = 4096 + 1920;
+    s.events = {{0, "o0in1", "0.25"},
+                {640, "pd", "dsp 0"},
+                {1280, "o0in1", "0.5"},  // while off: starts from the gains held
+                {2560, "pd", "dsp 1"}};
+    expect_as_model(s, run(s));
+}
+
+TEST(Host, TwoObjectsKeepTheirOwnState)
+{
+    Scenario s;
+    s.objects = {"6", "6"};
+    s.samples = 8192;
+    s.events = {{0, "o0in3", "5"}, {640, "o0in1", "0.5"}, {640, "o1in1", "0.5"}};
+    const Recording r = run(s);
+    expect_as_model(s, r);
+    EXPECT_NE(r.outlets[0], r.outlets[1]);
+}
+
+TEST(Host, OtherBlockSizes)
+{
+    for (int block : {16, 256, 1024}) {
+        Scenario s;
+        s.objects = {"7"};
+        s.block = block;
+        s.samples = 8192;
+        s.events = {{0, "o0in3", "30"}, {0, "o0in1", "0.4"}, {0, "o0in2", "0.6"}};
+        SCOPED_TRACE(block);
+        expect_as_model(s, run(s));
+    }
+}
+
+TEST(Host, ValuesThatUsedToBreakTheRampStayFinite)
+{
+    Scenario s;
+    s.objects = {"16", "3"};
+    s.samples = 8192;
+    s.finite = true;
+    s.events = {
+        {0, "o0in3", "-5"},       {0, "o0in1", "0.3"},   // negative ramp time: jumps at once
+        {640, "o0in1", "nan"},                             // NaN position: 0
+        {1280, "o0in2", "nan"},                            // NaN distance: the centre
+        {1920, "o0in1", "1e+39"},                          // infinite position: 0
+        {2560, "o0in3", "1e+30"}, {2560, "o0in2", "1"},  // longest ramp
+        {3200, "o1in3", "-1e+30"}, {3200, "o1in1", "0.7"},
+        {3840, "o1in0", "line -0.02"}, {3840, "o1in2", "-1e+39"},
+    };
+    const Recording r = run(s);
+    expect_finite(r);
+    expect_as_model(s, r);
+}
+
+}  // namespace

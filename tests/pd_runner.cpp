@@ -1,0 +1,188 @@
+#include "pd_runner.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "wav.hpp"
+
+#ifndef RONDEL_PD
+#define RONDEL_PD "pd"
+#endif
+#ifndef RONDEL_PLUGIN_DIR
+#define RONDEL_PLUGIN_DIR "."
+#endif
+
+namespace rondel::test {
+
+namespace {
+
+// Writes a canvas one box at a time; boxes are numbered in creation order.
+class Canvas {
+public:
+    int add(const std::string& kind, const std::string& text)
+    {
+        body_ << "#X " << kind << " " << 10 + 5 * (count_ % 40) << " " << 10 + 20 * (count_ % 30)
+              << (text.empty() ? "" : " ") << text << ";\n";
+        return count_++;
+    }
+    int obj(const std::string& text) { return add("obj", text); }
+    int msg(const std::string& text) { return add("msg", text); }
+    void connect(int from, int outlet, int to, int inlet)
+    {
+        wires_ << "#X connect " << from << " " << outlet << " " << to << " " << inlet << ";\n";
+    }
+    std::string text() const { return body_.str() + wires_.str(); }
+
+private:
+    std::ostringstream body_, wires_;
+    int count_ = 0;
+};
+
+std::string escape_semicolons(const std::string& s)
+{
+    std::string out;
+    for (char c : s)
+        out += c == ';' ? std::string("\\;") : std::string(1, c);
+    return out;
+}
+
+}  // namespace
+
+std::string scratch_dir()
+{
+    char tmpl[] = "/tmp/rondel-test-XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    return dir ? dir : "/tmp";
+}
+
+std::string run_patch(const std::string& patch, const std::string& extra)
+{
+    const std::string dir = scratch_dir();
+    std::ofstream(dir + "/main.pd") << patch;
+    const std::string cmd = "cd " + dir + " && timeout 120 " RONDEL_PD
+                            " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
+                            " -open main.pd 2>&1";
+    std::string log;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        std::size_t got;
+        while ((got = fread(buf, 1, sizeof buf, p)) > 0)
+            log.append(buf, got);
+        const int status = pclose(p);
+        if (status != 0)
+            log += "\n[pd exit status " + std::to_string(status) + "]\n";
+    }
+    return log;
+}
+
+Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
+{
+    const std::string dir = scratch_dir();
+    const std::string wav = dir + "/rec.wav";
+
+    std::vector<std::string> arrays = {"rin"};
+    for (std::size_t j = 0; j < s.objects.size(); ++j)
+        for (int k = 0; k < outlets[j]; ++k)
+            arrays.push_back("r" + std::to_string(j) + "_" + std::to_string(k));
+    if (s.finite)
+        for (std::size_t j = 0; j < s.objects.size(); ++j)
+            for (int k = 0; k < outlets[j]; ++k)
+                arrays.push_back("f" + std::to_string(j) + "_" + std::to_string(k));
+
+    // The objects and their recorders live in a subpatch, which may carry its own block size.
+    Canvas sub;
+    if (s.block)
+        sub.obj("block~ " + std::to_string(s.block));
+    const int source = sub.obj(s.source);
+    const int rec = sub.obj("r rec");
+    const int rin = sub.obj("tabwrite~ rin");
+    sub.connect(source, 0, rin, 0);
+    sub.connect(rec, 0, rin, 0);
+    for (std::size_t j = 0; j < s.objects.size(); ++j) {
+        const int obj = sub.obj("rondel~" + (s.objects[j].empty() ? "" : " " + s.objects[j]));
+        sub.connect(source, 0, obj, 0);
+        for (int i = 0; i < 4; ++i) {
+            const int r = sub.obj("r o" + std::to_string(j) + "in" + std::to_string(i));
+            sub.connect(r, 0, obj, i);
+        }
+        for (int k = 0; k < outlets[j]; ++k) {
+            const std::string tag = std::to_string(j) + "_" + std::to_string(k);
+            const int w = sub.obj("tabwrite~ r" + tag);
+            sub.connect(obj, k, w, 0);
+            sub.connect(rec, 0, w, 0);
+            if (s.finite) {
+                const int test = sub.obj("expr~ ($v1*0) == 0");
+                const int fw = sub.obj("tabwrite~ f" + tag);
+                sub.connect(obj, k, test, 0);
+                sub.connect(test, 0, fw, 0);
+                sub.connect(rec, 0, fw, 0);
+            }
+        }
+    }
+
+    Canvas top;
+    const int lb = top.obj("loadbang");
+    const int start = top.msg("\\; pd dsp 1 \\; rec bang");
+    top.connect(lb, 0, start, 0);
+    for (const std::string& a : arrays)
+        top.obj("array define " + a + " " + std::to_string(s.samples));
+    std::map<int, std::string> at;  // one message box per time keeps the events in order
+    for (const Event& e : s.events) {
+        if (e.message == "nan") {  // no message box can hold one: make it
+            const int d = top.obj("delay " + std::to_string(e.at) + " 1 samp");
+            const int x = top.obj("expr sqrt(-1)");
+            const int snd = top.obj("s " + e.to);
+            top.connect(lb, 0, d, 0);
+            top.connect(d, 0, x, 0);
+            top.connect(x, 0, snd, 0);
+        } else {
+            at[e.at] += "; " + e.to + " " + e.message + " ";
+        }
+    }
+    for (const auto& [time, text] : at) {
+        const int d = top.obj("delay " + std::to_string(time) + " 1 samp");
+        const int m = top.msg(escape_semicolons(text));
+        top.connect(lb, 0, d, 0);
+        top.connect(d, 0, m, 0);
+    }
+    std::string write = "write -wave -bytes 4 " + wav;
+    for (const std::string& a : arrays)
+        write += " " + a;
+    const int end = top.obj("delay " + std::to_string(s.duration ? s.duration : s.samples) + " 1 samp");
+    const int seq = top.obj("t b b");
+    const int wmsg = top.msg(write);
+    const int sf = top.obj("soundfiler");
+    const int quit = top.msg("\\; pd quit");
+    top.connect(lb, 0, end, 0);
+    top.connect(end, 0, seq, 0);
+    top.connect(seq, 1, wmsg, 0);
+    top.connect(wmsg, 0, sf, 0);
+    top.connect(seq, 0, quit, 0);
+
+    const std::string patch = "#N canvas 0 0 800 600 12;\n" + top.text() +
+                              "#N canvas 0 0 600 600 dut 0;\n" + sub.text() + "#X restore 400 10 pd dut;\n";
+    Recording r;
+    r.log = run_patch(patch, "-r " + std::to_string(s.rate));
+    auto ch = read_float_wav(wav);
+    if (ch.size() != arrays.size())
+        return r;
+    std::size_t next = 0;
+    r.input = ch[next++];
+    r.outlets.resize(s.objects.size());
+    for (std::size_t j = 0; j < s.objects.size(); ++j)
+        for (int k = 0; k < outlets[j]; ++k)
+            r.outlets[j].push_back(ch[next++]);
+    if (s.finite) {
+        r.finite.resize(s.objects.size());
+        for (std::size_t j = 0; j < s.objects.size(); ++j)
+            for (int k = 0; k < outlets[j]; ++k)
+                r.finite[j].push_back(ch[next++]);
+    }
+    r.ok = true;
+    return r;
+}
+
+}  // namespace rondel::test

@@ -1,0 +1,49 @@
+// Runs generated patches in the real Pd host, headless and faster than real
+// time, and hands back what the objects' outlets carried.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rondel::test {
+
+/// A message sent at a time, in samples from the start; times that are
+/// multiples of 64 land just before the block that starts there.
+struct Event {
+    int at;
+    std::string to;       ///< receiver: "o<j>in<i>" is inlet i of object j; "pd" the host
+    std::string message;  ///< e.g. "val 0.25", "0.5", "dsp 0"; "nan" sends a NaN float
+};
+
+/// A patch: objects `[rondel~ ARGS]` inside one subpatch, all fed by one
+/// source, every outlet recorded from the start for `samples` samples.
+struct Scenario {
+    std::vector<std::string> objects = {"4"};  ///< creation arguments, one object each
+    std::string source = "osc~ 1000";          ///< the input, recorded too
+    int samples = 4096;                        ///< recorded length
+    int duration = 0;                          ///< logical time to run, 0: `samples`
+    int block = 0;                             ///< block~ size of the subpatch, 0: none (64)
+    int rate = 44100;
+    bool finite = false;                       ///< also record whether each outlet is finite
+    std::vector<Event> events;
+};
+
+/// What one run produced.
+struct Recording {
+    std::vector<float> input;
+    std::vector<std::vector<std::vector<float>>> outlets;   ///< [object][outlet][sample]
+    std::vector<std::vector<std::vector<float>>> finite;    ///< 1 where finite, per outlet
+    std::string log;                                        ///< everything the host printed
+    bool ok = false;                                        ///< the host ran and the files were read
+};
+
+/// Outlet counts the scenario's objects are recorded with (one per object).
+Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets);
+
+/// Runs pd on a patch text and returns its log; `extra` goes on the command line.
+std::string run_patch(const std::string& patch, const std::string& extra = "");
+
+/// Folder for this run's files, made anew.
+std::string scratch_dir();
+
+}  // namespace rondel::test

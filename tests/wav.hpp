@@ -1,0 +1,12 @@
+// Reads the 32-bit float WAV files that Pd's soundfiler writes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rondel::test {
+
+/// Channels of a 32-bit float WAV file, one vector of samples each; empty if the file cannot be read.
+std::vector<std::vector<float>> read_float_wav(const std::string& path);
+
+}  // namespace rondel::test
