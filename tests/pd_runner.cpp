@@ -166,7 +166,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
                               "#N canvas 0 0 600 600 dut 0;\n" + sub.text() + "#X restore 400 10 pd dut;\n";
     Recording r;
     r.log = run_patch(patch, "-r " + std::to_string(s.rate));
-    auto ch = read_float_wav(wav);
+    auto ch = tools::read_float_wav(wav);
     if (ch.size() != arrays.size())
         return r;
     std::size_t next = 0;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace rondel::test {
+namespace rondel::tools {
 
 namespace {
 
@@ -44,4 +44,4 @@ std::vector<std::vector<float>> read_float_wav(const std::string& path)
     return {};
 }
 
-}  // namespace rondel::test
+}  // namespace rondel::tools
