@@ -1,0 +1,153 @@
+// Cost of one perform block for N outputs, in three states (still, ramping,
+// a block with the snap), against two baselines measured in the same run:
+// the floor (N outputs = input × a constant gain) and the plain per-sample
+// routine. Prints the ratios after Google Benchmark's own table.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gain_ramp.hpp"
+#include "reference_ramp.hpp"
+
+using namespace rondel;
+
+namespace {
+
+struct Buffers {
+    std::vector<float> in;
+    std::vector<std::vector<float>> out;
+    float* ptr[kMaxOutputs];
+    float gain[kMaxOutputs], inc[kMaxOutputs], target[kMaxOutputs];
+    std::int32_t count = 0;
+
+    Buffers(int n_out, int len, bool ramping) : in(len), out(n_out, std::vector<float>(len))
+    {
+        for (int i = 0; i < len; ++i)
+            in[i] = static_cast<float>((i * 7919) % 2000) / 1000.0f - 1.0f;
+        for (int k = 0; k < kMaxOutputs; ++k) {
+            gain[k] = 0.1f + 0.05f * static_cast<float>(k);
+            target[k] = 0.5f;
+            inc[k] = ramping ? 1e-9f * static_cast<float>(k + 1) : 0.0f;
+        }
+        for (int k = 0; k < n_out; ++k)
+            ptr[k] = out[k].data();
+    }
+};
+
+enum class State { kStill, kRamping, kSnap };
+
+// Counter for each iteration's block: far from the snap, or the snap halfway.
+std::int32_t start_count(State s, int len) { return s == State::kSnap ? len / 2 : s == State::kStill ? -1000 : 1 << 30; }
+
+template <int N>
+void floor_block(const float* __restrict in, float* const* out, int n, const float* gain)
+{
+    for (int k = 0; k < N; ++k) {
+        float* __restrict o = out[k];
+        const float g = gain[k];
+        for (int i = 0; i < n; ++i)
+            o[i] = in[i] * g;
+    }
+}
+
+template <int N>
+void BM_Floor(benchmark::State& st)
+{
+    const int len = static_cast<int>(st.range(0));
+    Buffers b(N, len, false);
+    for (auto _ : st) {
+        floor_block<N>(b.in.data(), b.ptr, len, b.gain);
+        benchmark::ClobberMemory();
+    }
+}
+
+template <int N, State S>
+void BM_Fast(benchmark::State& st)
+{
+    const int len = static_cast<int>(st.range(0));
+    Buffers b(N, len, S != State::kStill);
+    for (auto _ : st) {
+        b.count = start_count(S, len);
+        if (S == State::kSnap)
+            for (int k = 0; k < N; ++k)
+                b.inc[k] = 1e-9f;
+        ramp_block<N>(b.in.data(), b.ptr, len, {b.gain, b.inc, b.target, &b.count});
+        benchmark::ClobberMemory();
+    }
+}
+
+template <int N, State S>
+void BM_Reference(benchmark::State& st)
+{
+    const int len = static_cast<int>(st.range(0));
+    Buffers b(N, len, S != State::kStill);
+    for (auto _ : st) {
+        b.count = start_count(S, len);
+        if (S == State::kSnap)
+            for (int k = 0; k < N; ++k)
+                b.inc[k] = 1e-9f;
+        reference::ramp_block(b.in.data(), b.ptr, N, len, b.gain, b.inc, b.target, b.count);
+        benchmark::ClobberMemory();
+    }
+}
+
+#define RONDEL_BENCH_N(N)                                                                   \
+    BENCHMARK(BM_Floor<N>)->Name("floor/" #N)->Arg(64)->Arg(1024);                          \
+    BENCHMARK(BM_Fast<N, State::kStill>)->Name("still/" #N)->Arg(64)->Arg(1024);            \
+    BENCHMARK(BM_Fast<N, State::kRamping>)->Name("ramping/" #N)->Arg(64)->Arg(1024);        \
+    BENCHMARK(BM_Fast<N, State::kSnap>)->Name("snap/" #N)->Arg(64)->Arg(1024);              \
+    BENCHMARK(BM_Reference<N, State::kStill>)->Name("ref-still/" #N)->Arg(64)->Arg(1024);   \
+    BENCHMARK(BM_Reference<N, State::kRamping>)->Name("ref-ramping/" #N)->Arg(64)->Arg(1024); \
+    BENCHMARK(BM_Reference<N, State::kSnap>)->Name("ref-snap/" #N)->Arg(64)->Arg(1024)
+
+RONDEL_BENCH_N(2);
+RONDEL_BENCH_N(4);
+RONDEL_BENCH_N(8);
+RONDEL_BENCH_N(16);
+
+// Keeps every run's time per iteration to print the ratios at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> ns;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+                ns[r.benchmark_name()] = r.GetAdjustedCPUTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter rep;
+    benchmark::RunSpecifiedBenchmarks(&rep);
+
+    std::printf("\nratios (this run): fast routine / floor, and fast / plain per-sample routine\n");
+    std::printf("%4s %6s | %7s %7s %7s | %7s %7s %7s\n", "N", "block", "still", "ramping", "snap", "still", "ramping", "snap");
+    for (int n : {2, 4, 8, 16})
+        for (int len : {64, 1024}) {
+            const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
+            auto t = [&](const std::string& what) {
+                auto it = rep.ns.find(what + tail);
+                return it == rep.ns.end() ? 0.0 : it->second;
+            };
+            const double floor = t("floor");
+            if (floor == 0)
+                continue;
+            auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+            std::printf("%4d %6d | %7.2f %7.2f %7.2f | %7.2f %7.2f %7.2f\n", n, len, ratio(t("still"), floor),
+                        ratio(t("ramping"), floor), ratio(t("snap"), floor), ratio(t("still"), t("ref-still")),
+                        ratio(t("ramping"), t("ref-ramping")), ratio(t("snap"), t("ref-snap")));
+        }
+    benchmark::Shutdown();
+    return 0;
+}
