@@ -99,10 +99,18 @@ std::vector<int> outlet_counts(const Scenario& s)
     return n;
 }
 
+// The host ran to its end and nothing under it reported a fault.
+void expect_clean(const std::string& log)
+{
+    for (const char* fault : {kHostFailed, "Sanitizer", "runtime error", "error:"})
+        EXPECT_EQ(log.find(fault), std::string::npos) << log;
+}
+
 Recording run(const Scenario& s)
 {
     Recording r = run_in_pd(s, outlet_counts(s));
     EXPECT_TRUE(r.ok) << r.log;
+    expect_clean(r.log);
     return r;
 }
 
@@ -163,6 +171,7 @@ TEST(Host, OutletCountFollowsTheCreationArgument)
     const std::string log = run_patch(patch + wires + "#X obj 10 500 loadbang;\n#X msg 10 530 \\; pd quit;\n#X connect " +
                                       std::to_string(box) + " 0 " + std::to_string(box + 1) + " 0;\n");
     EXPECT_EQ(count_of(log, "connection failed"), 8) << log;
+    EXPECT_EQ(log.find(kHostFailed), std::string::npos) << log;
     box = 0;
     for (const auto& [arg, n] : cases) {
         const std::string failed = "main.pd " + std::to_string(box) + " " + std::to_string(n) + " " +
@@ -259,17 +268,32 @@ TEST(Host, TwoObjectsKeepTheirOwnState)
     EXPECT_NE(r.outlets[0], r.outlets[1]);
 }
 
-TEST(Host, OtherBlockSizes)
+TEST(Host, BlockSizesOverlapAndBufferReuse)
 {
-    for (int block : {16, 256, 1024}) {
-        Scenario s;
-        s.objects = {"7"};
-        s.block = block;
-        s.samples = 8192;
-        s.events = {{0, "o0in3", "30"}, {0, "o0in1", "0.4"}, {0, "o0in2", "0.6"}};
-        SCOPED_TRACE(block);
-        expect_as_model(s, run(s));
-    }
+    // Inside an overlapped subpatch the object, its source and its recorders
+    // all see one continuous stream, processed in blocks of the given size.
+    for (const char* block : {"1", "16", "256", "1024", "4096", "256 4", "64 2"})
+        for (bool own_buffer : {false, true}) {
+            Scenario s;
+            s.objects = {"7", "2"};
+            s.block = block;
+            s.own_buffer = own_buffer;
+            s.samples = 8192;
+            s.events = {{0, "o0in3", "30"}, {0, "o0in1", "0.4"}, {0, "o0in2", "0.6"}, {0, "o1in1", "0.1"}};
+            SCOPED_TRACE(testing::Message() << "block~ " << block << (own_buffer ? ", own buffer" : ""));
+            expect_as_model(s, run(s));
+        }
+}
+
+TEST(Host, MovesThroughAReusedBuffer)
+{
+    Scenario s;
+    s.objects = {"16", "3"};
+    s.own_buffer = true;
+    s.samples = 8192;
+    s.events = {{0, "o0in1", "0.3"}, {640, "o0in2", "0.2"}, {1280, "o1in1", "0.9"}, {1920, "o0in3", "1"},
+                {1984, "o0in1", "0.55"}, {3200, "o1in2", "0"}};
+    expect_as_model(s, run(s));
 }
 
 TEST(Host, ValuesThatUsedToBreakTheRampStayFinite)

@@ -62,7 +62,9 @@ std::string run_patch(const std::string& patch, const std::string& extra)
 {
     const std::string dir = scratch_dir();
     std::ofstream(dir + "/main.pd") << patch;
-    const std::string cmd = "cd " + dir + " && timeout 120 " RONDEL_PD
+    // A wrapper (valgrind, or env with sanitizer runtimes) may come from the environment.
+    const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
+    const std::string cmd = "cd " + dir + " && timeout 600 " + (wrapper ? std::string(wrapper) + " " : "") + RONDEL_PD
                             " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
                             " -open main.pd 2>&1";
     std::string log;
@@ -73,7 +75,7 @@ std::string run_patch(const std::string& patch, const std::string& extra)
             log.append(buf, got);
         const int status = pclose(p);
         if (status != 0)
-            log += "\n[pd exit status " + std::to_string(status) + "]\n";
+            log += "\n" + std::string(kHostFailed) + std::to_string(status) + "]\n";
     }
     return log;
 }
@@ -94,8 +96,8 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
 
     // The objects and their recorders live in a subpatch, which may carry its own block size.
     Canvas sub;
-    if (s.block)
-        sub.obj("block~ " + std::to_string(s.block));
+    if (!s.block.empty())
+        sub.obj("block~ " + s.block);
     const int source = sub.obj(s.source);
     const int rec = sub.obj("r rec");
     const int rin = sub.obj("tabwrite~ rin");
@@ -103,7 +105,13 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     sub.connect(rec, 0, rin, 0);
     for (std::size_t j = 0; j < s.objects.size(); ++j) {
         const int obj = sub.obj("rondel~" + (s.objects[j].empty() ? "" : " " + s.objects[j]));
-        sub.connect(source, 0, obj, 0);
+        if (s.own_buffer) {
+            const int copy = sub.obj("*~ 1");  // x * 1 is x exactly
+            sub.connect(source, 0, copy, 0);
+            sub.connect(copy, 0, obj, 0);
+        } else {
+            sub.connect(source, 0, obj, 0);
+        }
         for (int i = 0; i < 4; ++i) {
             const int r = sub.obj("r o" + std::to_string(j) + "in" + std::to_string(i));
             sub.connect(r, 0, obj, i);

@@ -22,7 +22,9 @@ struct Scenario {
     std::string source = "osc~ 1000";          ///< the input, recorded too
     int samples = 4096;                        ///< recorded length
     int duration = 0;                          ///< logical time to run, 0: `samples`
-    int block = 0;                             ///< block~ size of the subpatch, 0: none (64)
+    std::string block;                         ///< block~ arguments of the subpatch (size, overlap); empty: none
+    bool own_buffer = false;                   ///< feed each object through its own [*~ 1], whose buffer
+                                               ///< Pd may hand on as one of the object's outlets
     int rate = 44100;
     bool finite = false;                       ///< also record whether each outlet is finite
     std::vector<Event> events;
@@ -39,6 +41,9 @@ struct Recording {
 
 /// Outlet counts the scenario's objects are recorded with (one per object).
 Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets);
+
+/// Marks a log whose host exited with an error (a crash, or a finding of valgrind or a sanitizer).
+inline constexpr const char* kHostFailed = "[pd exit status ";
 
 /// Runs pd on a patch text and returns its log; `extra` goes on the command line.
 std::string run_patch(const std::string& patch, const std::string& extra = "");

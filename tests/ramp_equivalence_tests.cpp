@@ -5,7 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <vector>
@@ -77,13 +77,13 @@ void check_once(std::mt19937& rng, int n_out, int len, int alias, std::optional<
 
     auto run = [&](bool fast, State& st, std::vector<std::vector<float>>& bufs) {
         bufs.assign(n_out + 1, std::vector<float>(len + 1, 12345.0f));  // one guard sample past each block
-        std::memcpy(bufs[n_out].data(), input.data(), len * sizeof(float));
+        std::copy(input.begin(), input.end(), bufs[n_out].begin());
         float* out[kMaxOutputs];
         for (int k = 0; k < n_out; ++k)
             out[k] = bufs[k].data();
         float* in = bufs[n_out].data();
         if (alias >= 0) {
-            std::memcpy(out[alias], input.data(), len * sizeof(float));
+            std::copy(input.begin(), input.end(), out[alias]);
             in = out[alias];
         }
         st = start;
