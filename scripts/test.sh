@@ -1,10 +1,25 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: unit tests of the DSP and the
-# plug-in in the real Pd host.
+# Builds everything and runs every test:
+#  1. the release build: unit tests, in-host tests, the in-host tests under
+#     valgrind, and a short soak in the host;
+#  2. the same plug-in and tests built with AddressSanitizer and
+#     UndefinedBehaviorSanitizer (the host loads their runtimes first);
+#  3. one minute of fuzzing from the seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+bash scripts/setup.sh clang libclang-rt-14-dev valgrind
+jobs=$(nproc)
+
+echo "== release build"
 cmake -S . -B build >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
+
+echo "== sanitizer build"
+cmake -S . -B build-san -DRONDEL_SANITIZE=ON -DRONDEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-san -j"$jobs"
+ctest --test-dir build-san --output-on-failure
+
+echo "== fuzzing"
+bash scripts/fuzz.sh "${RONDEL_FUZZ_SECONDS:-60}"
