@@ -6,7 +6,9 @@ if(NOT PD_INCLUDE_DIR)
   if(PKG_CONFIG_FOUND)
     pkg_check_modules(PD_PC QUIET pd)
   endif()
-  find_path(PD_HEADER_DIR m_pd.h HINTS ${PD_PC_INCLUDE_DIRS} PATHS /usr/include/pd /usr/local/include/pd NO_CACHE)
+  # The header is the same for every target platform: look on the build machine too.
+  find_path(PD_HEADER_DIR m_pd.h HINTS ${PD_PC_INCLUDE_DIRS} PATHS /usr/include/pd /usr/local/include/pd NO_CACHE
+            NO_CMAKE_FIND_ROOT_PATH)
   if(PD_HEADER_DIR)
     set(PD_INCLUDE_DIR ${PD_HEADER_DIR})
   endif()

@@ -4,11 +4,14 @@
 #     valgrind, and a short soak in the host;
 #  2. the same plug-in and tests built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer (the host loads their runtimes first);
-#  3. one minute of fuzzing from the seed corpus.
+#  3. one minute of fuzzing from the seed corpus;
+#  4. the Windows plug-in, cross-built with MinGW-w64: its export and import
+#     tables, and a run under Wine against the same vectors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh clang libclang-rt-14-dev valgrind
+bash scripts/setup.sh clang libclang-rt-14-dev valgrind \
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
 jobs=$(nproc)
 
 echo "== release build"
@@ -23,3 +26,6 @@ ctest --test-dir build-san --output-on-failure
 
 echo "== fuzzing"
 bash scripts/fuzz.sh "${RONDEL_FUZZ_SECONDS:-60}"
+
+echo "== windows"
+bash scripts/windows.sh

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace rondel {
 
@@ -23,6 +25,26 @@ inline float half_turn_distance(float arg)
                     : static_cast<float>(static_cast<double>(f) - 0.5);
 }
 
+/// 1 - p·q, the exact value rounded once to float. Not std::fma: some C
+/// runtimes (MinGW-w64's) compute fmaf in double and round twice, which
+/// changes a few results. Here the product is exact in double, the
+/// subtraction's error is recovered exactly (two-sum), and rounding the
+/// double result to odd before the conversion makes that one rounding correct.
+inline float one_minus_product(float p, float q)
+{
+    const double prod = static_cast<double>(p) * static_cast<double>(q);  // exact: 24 + 24 bits
+    double r = 1.0 - prod;
+    const double back = r - 1.0;
+    const double err = (1.0 - (r - back)) + (-prod - back);
+    std::uint64_t bits;
+    std::memcpy(&bits, &r, sizeof bits);
+    if (err != 0.0 && (bits & 1) == 0) {
+        bits += (err > 0.0) == (r > 0.0) ? 1 : -1;  // to the odd neighbour on err's side
+        std::memcpy(&r, &bits, sizeof bits);
+    }
+    return static_cast<float>(r);
+}
+
 /// Distance factor: 0.5 at the centre, 1 on the circle.
 inline double distance_factor(float dist)
 {
@@ -37,7 +59,7 @@ inline float spat(float arg, float dist, int n)
 {
     const float d = detail::half_turn_distance(arg);
     const float p = static_cast<float>(n) * d;
-    float t = std::fma(-p, dist, 1.0f);  // 1 - p*dist, rounded once
+    float t = detail::one_minus_product(p, dist);
     if (t < 0.0f)
         t = 0.0f;
     return static_cast<float>(std::sqrt(static_cast<double>(t)) * detail::distance_factor(dist));
@@ -48,7 +70,7 @@ inline float spat(float arg, float dist, int n)
 inline float spat2(float arg, float dist)
 {
     const float d = detail::half_turn_distance(arg);
-    float t = std::fma(-(d + d), dist, 1.0f);  // 1 - 2d*dist, rounded once
+    float t = detail::one_minus_product(d + d, dist);
     if (t < 0.0f)
         t = 0.0f;
     return static_cast<float>(std::sqrt(static_cast<double>(t) * detail::distance_factor(dist)));

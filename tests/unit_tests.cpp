@@ -11,6 +11,8 @@
 #include "dispatch.hpp"
 #include "gain_law.hpp"
 #include "per_count.hpp"
+#include "object_model.hpp"
+#include "shared_vectors.hpp"
 
 using namespace rondel;
 
@@ -39,49 +41,9 @@ std::vector<std::uint32_t> bits(const std::vector<float>& v)
 
 // ----------------------------------------------------------------- gain law
 
-struct WorkedCase {
-    int n;
-    float pos;
-    float dist;
-    std::vector<float> expected;
-};
-
-// Expected values from the closed forms: sqrt(1 - s) and sqrt(s) on the
-// circle, a·sqrt(1 - n·d·dist) inside it (a = dist/2 + 0.5), each the float
-// nearest the exact value.
-const std::vector<WorkedCase> kWorked = {
-    {4, 0.0f, 1.0f, {1, 0, 0, 0}},
-    {4, 1.0f, 1.0f, {1, 0, 0, 0}},
-    {4, 0.125f, 1.0f, {0.70710677f, 0.70710677f, 0, 0}},
-    {4, 0.375f, 1.0f, {0, 0.70710677f, 0.70710677f, 0}},
-    {4, 0.875f, 1.0f, {0.70710677f, 0, 0, 0.70710677f}},
-    {4, 0.1f, 1.0f, {0.77459663f, 0.63245553f, 0, 0}},
-    {4, 0.25f, 1.0f, {0, 1, 0, 0}},
-    {4, 1.25f, 1.0f, {0, 1, 0, 0}},
-    {4, 1000.25f, 1.0f, {0, 1, 0, 0}},
-    {4, 0.0f, 0.5f, {0.75f, 0.53033006f, 0, 0.53033006f}},
-    {4, 0.0f, 0.25f, {0.625f, 0.5412659f, 0.44194174f, 0.5412659f}},
-    {8, 0.0f, 0.25f, {0.625f, 0.5412659f, 0.44194174f, 0.3125f, 0, 0.3125f, 0.44194174f, 0.5412659f}},
-    {8, 0.0625f, 1.0f, {0.70710677f, 0.70710677f, 0, 0, 0, 0, 0, 0}},
-    {3, 0.3f, 0.0f, {0.5f, 0.5f, 0.5f}},
-    {6, 0.77f, 0.0f, {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}},
-    {16, 12.5f, 0.0f, std::vector<float>(16, 0.5f)},
-    {2, 0.0f, 1.0f, {1, 0}},
-    {2, 0.5f, 1.0f, {0, 1}},
-    {2, 0.25f, 1.0f, {0.70710677f, 0.70710677f}},
-    {2, 0.75f, 1.0f, {0.70710677f, 0.70710677f}},
-    {2, 0.125f, 1.0f, {0.86602539f, 0.5f}},
-    {2, 0.0f, 0.5f, {0.86602539f, 0.61237246f}},
-    {2, 0.3f, 0.0f, {0.70710677f, 0.70710677f}},
-    // Edge residues of a source on a loudspeaker: the neighbours' line value
-    // rounds to 2^-24 at position 0 and to 0 at position 1.
-    {5, 0.0f, 1.0f, {1, 0x1p-12f, 0, 0, 0x1p-12f}},
-    {5, 1.0f, 1.0f, {1, 0, 0, 0, 0}},
-};
-
 TEST(GainLaw, WorkedTargetsAreBitExact)
 {
-    for (const auto& c : kWorked)
+    for (const auto& c : test::kWorkedTargets)
         EXPECT_EQ(bits(targets(c.n, c.pos, c.dist)), bits(c.expected))
             << "N = " << c.n << ", position " << c.pos << ", dist " << c.dist;
 }
@@ -321,6 +283,59 @@ TEST(RampRule, RestartOverAllSixteenEntriesGivesZeroPastN)
         for (int k = 5; k < kMaxOutputs; ++k)
             EXPECT_EQ(std::bit_cast<std::uint32_t>(r.inc[k]), 0u) << "R = " << ramp << ", entry " << k;
         EXPECT_EQ(r.count, ramp);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The model of the object through the shared session gives the digest every
+// build must reproduce (the Windows plug-in is checked against it under Wine).
+TEST(SharedVectors, SessionDigest)
+{
+    test::Digest digest;
+    std::uint32_t noise = 0x2545f491u;
+    for (float arg : test::kSessionArguments) {
+        test::ObjectModel m(arg, 44100.0f);
+        for (const test::Step& s : test::session()) {
+            switch (s.kind) {
+            case test::Step::kVal:
+            case test::Step::kValInlet: m.val(s.value); break;
+            case test::Step::kDist:
+            case test::Step::kDistInlet: m.distance(s.value); break;
+            case test::Step::kLine:
+            case test::Step::kLineInlet: m.line(s.value); break;
+            case test::Step::kBlock:
+                for (const auto& out : m.process(test::session_input(static_cast<int>(s.value), noise)))
+                    for (float x : out)
+                        digest.add(x);
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(digest.value, test::kSessionDigest) << std::hex << "0x" << digest.value;
+}
+
+}  // namespace
+
+namespace {
+
+// The line value's single rounding, against the C library's fmaf, which is
+// correctly rounded on glibc: random operands, and ones built to land on or
+// next to halfway points between floats.
+TEST(GainLaw, OneMinusProductIsRoundedOnce)
+{
+    std::uint32_t s = 0x9e3779b9u;
+    auto next = [&] { s ^= s << 13; s ^= s >> 17; s ^= s << 5; return s; };
+    for (int i = 0; i < 2000000; ++i) {
+        const float p = static_cast<float>(next() >> 8) * 0x1p-24f * static_cast<float>(1 + i % 32);
+        float q = static_cast<float>(next() >> 8) * 0x1p-24f;
+        if (i % 3 == 0)
+            q = std::ldexp(q, -static_cast<int>(next() % 40));  // tiny products: 1 - tiny
+        const float want = std::fma(-p, q, 1.0f);
+        const float got = detail::one_minus_product(p, q);
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(want)) << p << " * " << q;
     }
 }
 
