@@ -65,8 +65,9 @@ void BM_Floor(benchmark::State& st)
     }
 }
 
-template <int N, State S>
-void BM_Fast(benchmark::State& st)
+// One block per iteration with the fast kernel or the plain per-sample routine.
+template <int N, State S, bool Fast>
+void BM_Block(benchmark::State& st)
 {
     const int len = static_cast<int>(st.range(0));
     Buffers b(N, len, S != State::kStill);
@@ -75,34 +76,22 @@ void BM_Fast(benchmark::State& st)
         if (S == State::kSnap)
             for (int k = 0; k < N; ++k)
                 b.inc[k] = 1e-9f;
-        ramp_block<N>(b.in.data(), b.ptr, len, {b.gain, b.inc, b.target, &b.count});
-        benchmark::ClobberMemory();
-    }
-}
-
-template <int N, State S>
-void BM_Reference(benchmark::State& st)
-{
-    const int len = static_cast<int>(st.range(0));
-    Buffers b(N, len, S != State::kStill);
-    for (auto _ : st) {
-        b.count = start_count(S, len);
-        if (S == State::kSnap)
-            for (int k = 0; k < N; ++k)
-                b.inc[k] = 1e-9f;
-        reference::ramp_block(b.in.data(), b.ptr, N, len, b.gain, b.inc, b.target, b.count);
+        if (Fast)
+            ramp_block<N>(b.in.data(), b.ptr, len, {b.gain, b.inc, b.target, &b.count});
+        else
+            reference::ramp_block(b.in.data(), b.ptr, N, len, b.gain, b.inc, b.target, b.count);
         benchmark::ClobberMemory();
     }
 }
 
 #define RONDEL_BENCH_N(N)                                                                   \
     BENCHMARK(BM_Floor<N>)->Name("floor/" #N)->Arg(64)->Arg(1024);                          \
-    BENCHMARK(BM_Fast<N, State::kStill>)->Name("still/" #N)->Arg(64)->Arg(1024);            \
-    BENCHMARK(BM_Fast<N, State::kRamping>)->Name("ramping/" #N)->Arg(64)->Arg(1024);        \
-    BENCHMARK(BM_Fast<N, State::kSnap>)->Name("snap/" #N)->Arg(64)->Arg(1024);              \
-    BENCHMARK(BM_Reference<N, State::kStill>)->Name("ref-still/" #N)->Arg(64)->Arg(1024);   \
-    BENCHMARK(BM_Reference<N, State::kRamping>)->Name("ref-ramping/" #N)->Arg(64)->Arg(1024); \
-    BENCHMARK(BM_Reference<N, State::kSnap>)->Name("ref-snap/" #N)->Arg(64)->Arg(1024)
+    BENCHMARK(BM_Block<N, State::kStill, true>)->Name("still/" #N)->Arg(64)->Arg(1024);        \
+    BENCHMARK(BM_Block<N, State::kRamping, true>)->Name("ramping/" #N)->Arg(64)->Arg(1024);    \
+    BENCHMARK(BM_Block<N, State::kSnap, true>)->Name("snap/" #N)->Arg(64)->Arg(1024);          \
+    BENCHMARK(BM_Block<N, State::kStill, false>)->Name("ref-still/" #N)->Arg(64)->Arg(1024);   \
+    BENCHMARK(BM_Block<N, State::kRamping, false>)->Name("ref-ramping/" #N)->Arg(64)->Arg(1024); \
+    BENCHMARK(BM_Block<N, State::kSnap, false>)->Name("ref-snap/" #N)->Arg(64)->Arg(1024)
 
 RONDEL_BENCH_N(2);
 RONDEL_BENCH_N(4);
