@@ -16,8 +16,7 @@
 
 #include "controls.hpp"
 #include "dispatch.hpp"
-#include "per_count.hpp"
-#include "reference_ramp.hpp"
+#include "object_model.hpp"
 
 using namespace rondel;
 
@@ -38,13 +37,6 @@ struct Bytes {
     float f32() { return std::bit_cast<float>(u32()); }
 };
 
-struct Object {
-    int n_out;
-    std::int32_t sr, ramp, count;
-    float pos = 0, dist = 1;
-    float gain[kMaxOutputs] = {}, target[kMaxOutputs] = {}, inc[kMaxOutputs] = {};
-};
-
 [[noreturn]] void fail(const char* what, int k, long i)
 {
     std::fprintf(stderr, "rondel_fuzz: %s (entry/output %d, sample %ld)\n", what, k, i);
@@ -59,17 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     Bytes in{data, size};
     const float rate = 8000.0f + static_cast<float>(in.u8() % 8) * 11025.0f;
-    Object x;
-    x.n_out = output_count(in.f32());
-    x.sr = whole_rate(rate);
-    x.ramp = x.count = default_ramp(x.sr);
-    x.gain[0] = x.target[0] = 1.0f;
+    test::ObjectModel x(in.f32(), rate);
 
     // Samples since the last restart and its length: the creation counts as one.
     long since = 0;
     long ramp_len = x.count;
 
-    std::vector<float> buf;
     for (int steps = 0; !in.empty() && steps < 64; ++steps) {
         const std::uint8_t op = in.u8();
         switch (op % 4) {
@@ -77,17 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 1: {
             const float f = in.f32();
             if (op % 4 == 0)
-                x.pos = clamp_position(f);
+                x.val(f);
             else
-                x.dist = clamp_distance(f);
-            kTargetRoutines[x.n_out](x.pos, x.dist, x.target);
-            restart_ramp(x.gain, x.target, x.inc, x.count, x.ramp);
+                x.distance(f);
             since = 0;
             ramp_len = x.ramp;
             break;
         }
         case 2:
-            x.ramp = ramp_length(x.sr, in.f32());
+            x.line(in.f32());
             if (x.ramp < 0 || x.ramp > kMaxRamp)
                 fail("ramp length out of range", 0, x.ramp);
             break;
@@ -102,23 +87,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const float v = std::bit_cast<float>(r);
                 s = std::isfinite(v) && std::fabs(v) < 1e30f ? v : static_cast<float>(r % 2001) / 1000.0f - 1.0f;
             }
-            // Fast kernel on the object, the per-sample routine on a copy.
-            Object y = x;
-            std::vector<std::vector<float>> fast(x.n_out, std::vector<float>(len)), plain = fast;
+            // Fast kernel on the object's state, the per-sample routine on a copy.
+            test::ObjectModel y = x;
+            const auto plain = y.process(input);
+            std::vector<std::vector<float>> fast(x.n_out, std::vector<float>(len));
             float* fo[kMaxOutputs];
-            float* po[kMaxOutputs];
-            for (int k = 0; k < x.n_out; ++k) {
+            for (int k = 0; k < x.n_out; ++k)
                 fo[k] = fast[k].data();
-                po[k] = plain[k].data();
-            }
-            std::vector<float> own = input;
-            const float* fin = own.data();
+            const float* fin = input.data();
             if (alias >= 0) {
                 std::copy(input.begin(), input.end(), fast[alias].begin());
                 fin = fo[alias];
             }
             test::kBlockRoutines[x.n_out](fin, fo, len, {x.gain, x.inc, x.target, &x.count});
-            reference::ramp_block(input.data(), po, y.n_out, len, y.gain, y.inc, y.target, y.count);
 
             if (x.count != y.count)
                 fail("counter differs from the per-sample routine", 0, len);
