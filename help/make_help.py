@@ -56,12 +56,10 @@ ref.text(100, 80, "signal - the sound to spread. A float here is a constant inpu
 ref.text(100, 120, "val <float> - move to a position on the circle \\, in turns (0.25 is a quarter turn). Only the fraction of a turn matters. Negative values act as 0 \\, and so do NaN and infinities.", 58)
 ref.text(100, 187, "dist <float> - move to a distance from the centre: 0 centre ... 1 on the circle (clamped).", 58)
 ref.text(100, 224, "line <float> - ramp time in ms for the next moves (default 50 \\, negative acts as 0).", 58)
-ref.obj(10, 262, "cnv 1 540 1 empty empty 2nd: 8 12 0 13 #7c7c7c #000000 0")
-ref.text(100, 267, "float - position \\, as val.", 58)
-ref.obj(10, 292, "cnv 1 540 1 empty empty 3rd: 8 12 0 13 #7c7c7c #000000 0")
-ref.text(100, 297, "float - distance \\, as dist.", 58)
-ref.obj(10, 322, "cnv 1 540 1 empty empty 4th: 8 12 0 13 #7c7c7c #000000 0")
-ref.text(100, 327, "float - ramp time in ms \\, as line.", 58)
+for y, ordinal, what in ((262, "2nd", "position \\, as val"), (292, "3rd", "distance \\, as dist"),
+                         (322, "4th", "ramp time in ms \\, as line")):
+    ref.obj(10, y, f"cnv 1 540 1 empty empty {ordinal}: 8 12 0 13 #7c7c7c #000000 0")
+    ref.text(100, y + 5, f"float - {what}.", 58)
 ref.obj(8, 357, "cnv 2 540 2 empty empty OUTLETS: 8 12 0 13 #202020 #000000 0")
 ref.text(100, 367, "1st ... Nth: signal - the input times each loudspeaker's gain. Loudspeaker k sits at (k - 1)/N turns.", 58)
 ref.obj(8, 412, "cnv 2 540 2 empty empty ARGUMENT: 8 12 0 13 #202020 #000000 0")
