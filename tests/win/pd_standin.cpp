@@ -199,12 +199,11 @@ void standin_run(void)
 
 const char* standin_posts(void) { return host().posts.c_str(); }
 
-bool standin_class_info(t_class* c, int* signal_inlet_onset, const char** help, size_t* size)
+void standin_class_info(t_class* c, int* signal_inlet_onset, const char** help, size_t* size)
 {
     *signal_inlet_onset = c->signal_onset;
     *help = c->help ? c->help->s_name : nullptr;
     *size = c->size;
-    return true;
 }
 
 }  // extern "C"

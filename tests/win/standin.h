@@ -32,6 +32,6 @@ STANDIN_API bool standin_dsp(void* obj, t_signal** sp);
 STANDIN_API void standin_run(void);
 /// Everything the plug-in posted, one line each.
 STANDIN_API const char* standin_posts(void);
-/// Whether the class registered a main signal inlet, a help symbol, and its record size.
-STANDIN_API bool standin_class_info(t_class* c, int* signal_inlet_onset, const char** help, size_t* size);
+/// What the class registered: the main signal inlet's onset (-1: none), its help symbol, its record size.
+STANDIN_API void standin_class_info(t_class* c, int* signal_inlet_onset, const char** help, size_t* size);
 }
