@@ -6,9 +6,14 @@
 // test per sample); this kernel reaches the same bits faster by splitting the
 // block at the snap and by keeping the N add chains side by side in vector
 // lanes. It makes no call and touches no memory but its arguments.
+//
+// The samples may be floats or doubles (Pd64); the gains are floats either
+// way, so a double output is the exact product of the input and the float
+// gain, the same value a float build gives whenever the input is a float.
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #if defined(__SSE__) || defined(_M_X64)
 #include <xmmintrin.h>
@@ -27,23 +32,27 @@ namespace rondel {
 
 namespace detail {
 
-RONDEL_INLINE void scale_apart(const float* __restrict in, float* __restrict out, int begin, int end, float g)
+template <typename Sample>
+RONDEL_INLINE void scale_apart(const Sample* __restrict in, Sample* __restrict out, int begin, int end, float g)
 {
+    const Sample gs = static_cast<Sample>(g);
     for (int i = begin; i < end; ++i)
-        out[i] = in[i] * g;
+        out[i] = in[i] * gs;
 }
 
-RONDEL_INLINE void scale_in_place(float* io, int begin, int end, float g)
+template <typename Sample>
+RONDEL_INLINE void scale_in_place(Sample* io, int begin, int end, float g)
 {
+    const Sample gs = static_cast<Sample>(g);
     for (int i = begin; i < end; ++i)
-        io[i] = io[i] * g;
+        io[i] = io[i] * gs;
 }
 
 // Constant gains over [begin, end), one output after the other: the output
 // that shares the input's memory, if any, is written last so that every other
 // output still reads the input. Best for long segments.
-template <int N>
-RONDEL_INLINE void hold_by_output(const float* in, float* const* out, int begin, int end, const float* g)
+template <int N, typename Sample>
+RONDEL_INLINE void hold_by_output(const Sample* in, Sample* const* out, int begin, int end, const float* g)
 {
     for (int k = 0; k < N; ++k)
         if (out[k] != in)
@@ -56,24 +65,26 @@ RONDEL_INLINE void hold_by_output(const float* in, float* const* out, int begin,
 // Constant gains over [begin, end), all outputs four samples at a time: the
 // four input samples are read before any output is written. Best for short
 // segments, where the per-output loops would cost more to start than to run.
-template <int N>
-RONDEL_INLINE void hold_by_sample(const float* in, float* const* out, int begin, int end, const float* g)
+template <int N, typename Sample>
+RONDEL_INLINE void hold_by_sample(const Sample* in, Sample* const* out, int begin, int end, const float* g)
 {
     int i = begin;
 #if RONDEL_SSE
-    __m128 G[N];
-    for (int k = 0; k < N; ++k)
-        G[k] = _mm_set1_ps(g[k]);
-    for (; i + 4 <= end; i += 4) {
-        const __m128 x = _mm_loadu_ps(in + i);
+    if constexpr (std::is_same_v<Sample, float>) {
+        __m128 G[N];
         for (int k = 0; k < N; ++k)
-            _mm_storeu_ps(out[k] + i, _mm_mul_ps(x, G[k]));
+            G[k] = _mm_set1_ps(g[k]);
+        for (; i + 4 <= end; i += 4) {
+            const __m128 x = _mm_loadu_ps(in + i);
+            for (int k = 0; k < N; ++k)
+                _mm_storeu_ps(out[k] + i, _mm_mul_ps(x, G[k]));
+        }
     }
 #endif
     for (; i < end; ++i) {
-        const float s = in[i];
+        const Sample s = in[i];
         for (int k = 0; k < N; ++k)
-            out[k][i] = s * g[k];
+            out[k][i] = s * static_cast<Sample>(g[k]);
     }
 }
 
@@ -81,8 +92,8 @@ RONDEL_INLINE void hold_by_sample(const float* in, float* const* out, int begin,
 // many outputs, long interleaved store streams cost more than the loop starts).
 constexpr int kInterleavedHoldMax = 256;
 
-template <int N>
-RONDEL_INLINE void hold_segment(const float* in, float* const* out, int begin, int end, const float* g)
+template <int N, typename Sample>
+RONDEL_INLINE void hold_segment(const Sample* in, Sample* const* out, int begin, int end, const float* g)
 {
     if (end - begin > kInterleavedHoldMax)
         hold_by_output<N>(in, out, begin, end, g);
@@ -91,54 +102,56 @@ RONDEL_INLINE void hold_segment(const float* in, float* const* out, int begin, i
 }
 
 // Gains adding their increments on every sample of [begin, end).
-template <int N>
-RONDEL_INLINE void ramp_segment(const float* in, float* const* out, int begin, int end,
+template <int N, typename Sample>
+RONDEL_INLINE void ramp_segment(const Sample* in, Sample* const* out, int begin, int end,
                                 float* gain, const float* inc)
 {
     int i = begin;
 #if RONDEL_SSE
-    // Four outputs per vector: each lane is one output's add chain. Four
-    // samples at a time, the lanes are transposed so that every output gets
-    // its four gains in one vector, multiplied by the four inputs read first.
-    constexpr int V = (N + 3) / 4;
-    alignas(16) float gl[4 * V];
-    alignas(16) float il[4 * V];
-    for (int k = 0; k < 4 * V; ++k) {
-        gl[k] = k < N ? gain[k] : 0.0f;
-        il[k] = k < N ? inc[k] : 0.0f;
-    }
-    __m128 G[V], I[V];
-    for (int v = 0; v < V; ++v) {
-        G[v] = _mm_load_ps(gl + 4 * v);
-        I[v] = _mm_load_ps(il + 4 * v);
-    }
-    for (; i + 4 <= end; i += 4) {
-        const __m128 x = _mm_loadu_ps(in + i);
-        for (int v = 0; v < V; ++v) {
-            __m128 s0 = _mm_add_ps(G[v], I[v]);
-            __m128 s1 = _mm_add_ps(s0, I[v]);
-            __m128 s2 = _mm_add_ps(s1, I[v]);
-            __m128 s3 = _mm_add_ps(s2, I[v]);
-            G[v] = s3;
-            _MM_TRANSPOSE4_PS(s0, s1, s2, s3);
-            const int k = 4 * v;
-            if (k + 0 < N) _mm_storeu_ps(out[k + 0] + i, _mm_mul_ps(x, s0));
-            if (k + 1 < N) _mm_storeu_ps(out[k + 1] + i, _mm_mul_ps(x, s1));
-            if (k + 2 < N) _mm_storeu_ps(out[k + 2] + i, _mm_mul_ps(x, s2));
-            if (k + 3 < N) _mm_storeu_ps(out[k + 3] + i, _mm_mul_ps(x, s3));
+    if constexpr (std::is_same_v<Sample, float>) {
+        // Four outputs per vector: each lane is one output's add chain. Four
+        // samples at a time, the lanes are transposed so that every output gets
+        // its four gains in one vector, multiplied by the four inputs read first.
+        constexpr int V = (N + 3) / 4;
+        alignas(16) float gl[4 * V];
+        alignas(16) float il[4 * V];
+        for (int k = 0; k < 4 * V; ++k) {
+            gl[k] = k < N ? gain[k] : 0.0f;
+            il[k] = k < N ? inc[k] : 0.0f;
         }
+        __m128 G[V], I[V];
+        for (int v = 0; v < V; ++v) {
+            G[v] = _mm_load_ps(gl + 4 * v);
+            I[v] = _mm_load_ps(il + 4 * v);
+        }
+        for (; i + 4 <= end; i += 4) {
+            const __m128 x = _mm_loadu_ps(in + i);
+            for (int v = 0; v < V; ++v) {
+                __m128 s0 = _mm_add_ps(G[v], I[v]);
+                __m128 s1 = _mm_add_ps(s0, I[v]);
+                __m128 s2 = _mm_add_ps(s1, I[v]);
+                __m128 s3 = _mm_add_ps(s2, I[v]);
+                G[v] = s3;
+                _MM_TRANSPOSE4_PS(s0, s1, s2, s3);
+                const int k = 4 * v;
+                if (k + 0 < N) _mm_storeu_ps(out[k + 0] + i, _mm_mul_ps(x, s0));
+                if (k + 1 < N) _mm_storeu_ps(out[k + 1] + i, _mm_mul_ps(x, s1));
+                if (k + 2 < N) _mm_storeu_ps(out[k + 2] + i, _mm_mul_ps(x, s2));
+                if (k + 3 < N) _mm_storeu_ps(out[k + 3] + i, _mm_mul_ps(x, s3));
+            }
+        }
+        for (int v = 0; v < V; ++v)
+            _mm_store_ps(gl + 4 * v, G[v]);
+        for (int k = 0; k < N; ++k)
+            gain[k] = gl[k];
     }
-    for (int v = 0; v < V; ++v)
-        _mm_store_ps(gl + 4 * v, G[v]);
-    for (int k = 0; k < N; ++k)
-        gain[k] = gl[k];
 #endif
     for (; i < end; ++i) {
-        const float s = in[i];
+        const Sample s = in[i];
         for (int k = 0; k < N; ++k)
             gain[k] += inc[k];
         for (int k = 0; k < N; ++k)
-            out[k][i] = s * gain[k];
+            out[k][i] = s * static_cast<Sample>(gain[k]);
     }
 }
 
@@ -152,8 +165,8 @@ RONDEL_INLINE bool all_zero(const float* inc)
 }
 
 // Samples [begin, end) with no snap among them.
-template <int N>
-RONDEL_INLINE void run_segment(const float* in, float* const* out, int begin, int end,
+template <int N, typename Sample>
+RONDEL_INLINE void run_segment(const Sample* in, Sample* const* out, int begin, int end,
                                float* gain, const float* inc)
 {
     if (begin >= end)
@@ -182,8 +195,9 @@ struct RampState {
 
 /// Processes `n` samples of `in` into out[0 … N-1]. `in` may be the same
 /// memory as one of the outputs. Only entries 0 … N-1 of the state are used.
-template <int N>
-RONDEL_INLINE void ramp_block(const float* in, float* const* out, int n, RampState st)
+/// Sample is float, or double for Pd64 (each output: input × float gain, in double).
+template <int N, typename Sample>
+RONDEL_INLINE void ramp_block(const Sample* in, Sample* const* out, int n, RampState st)
 {
     static_assert(N >= 2 && N <= kMaxOutputs, "2 to 16 outputs");
     if (n <= 0)
@@ -198,13 +212,13 @@ RONDEL_INLINE void ramp_block(const float* in, float* const* out, int n, RampSta
     const int snap = count < static_cast<std::uint32_t>(n) ? static_cast<int>(count) : n;
     detail::run_segment<N>(in, out, 0, snap, gain, inc);
     if (snap < n) {
-        const float s = in[snap];
+        const Sample s = in[snap];
         for (int k = 0; k < N; ++k) {
             gain[k] = st.target[k];
             inc[k] = 0.0f;
         }
         for (int k = 0; k < N; ++k)
-            out[k][snap] = s * gain[k];
+            out[k][snap] = s * static_cast<Sample>(gain[k]);
         detail::run_segment<N>(in, out, snap + 1, n, gain, inc);
     }
     for (int k = 0; k < N; ++k) {

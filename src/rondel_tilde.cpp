@@ -3,6 +3,8 @@
 // set by messages or by the three right inlets; every move ramps the gains
 // linearly, sample by sample, from where they stand to the new targets.
 
+#include "exact_float.hpp"
+
 #include "m_pd.h"
 
 #include "controls.hpp"
@@ -23,11 +25,11 @@ static t_class *rondel_class;
 typedef struct _rondel
 {
     t_object x_obj;
-    t_float x_dist;                 /* 0 centre ... 1 on the circle */
-    t_float x_pos;                  /* position in turns, never negative */
-    t_float x_gain[kMaxOutputs];    /* current gain per output */
-    t_float x_target[kMaxOutputs];  /* gain at the end of the ramp */
-    t_float x_inc[kMaxOutputs];     /* per-sample gain step */
+    float x_dist;                   /* 0 centre ... 1 on the circle */
+    float x_pos;                    /* position in turns, never negative */
+    float x_gain[kMaxOutputs];      /* current gain per output */
+    float x_target[kMaxOutputs];    /* gain at the end of the ramp */
+    float x_inc[kMaxOutputs];       /* per-sample gain step */
     int x_sr;                       /* sample rate at creation, whole Hz */
     int x_count;                    /* samples left to the snap */
     int x_ramp;                     /* ramp length for the next move */
@@ -35,8 +37,10 @@ typedef struct _rondel
     t_float x_f;                    /* main inlet's scalar */
 } t_rondel;
 
-static_assert(sizeof(t_float) == sizeof(float) && sizeof(t_sample) == sizeof(float),
-    "rondel~ is built for 32-bit floats");
+    /* the control path is 32-bit in every Pd: with 64-bit samples (Pd64)
+    only the last product, input times gain, is taken in double */
+static_assert(sizeof(t_sample) == sizeof(float) || sizeof(t_sample) == sizeof(double),
+    "rondel~ is built for 32-bit or 64-bit samples");
 
 /* -------------------------- signal ------------------------------ */
 
@@ -88,19 +92,19 @@ static void rondel_move(t_rondel *x)
 
 static void rondel_floatval(t_rondel *x, t_floatarg f)
 {
-    x->x_pos = rondel::clamp_position(f);
+    x->x_pos = rondel::clamp_position(rondel::message_float(f));
     rondel_move(x);
 }
 
 static void rondel_floatdist(t_rondel *x, t_floatarg f)
 {
-    x->x_dist = rondel::clamp_distance(f);
+    x->x_dist = rondel::clamp_distance(rondel::message_float(f));
     rondel_move(x);
 }
 
 static void rondel_intline(t_rondel *x, t_floatarg f)
 {
-    x->x_ramp = rondel::ramp_length(x->x_sr, f);
+    x->x_ramp = rondel::ramp_length(x->x_sr, rondel::message_float(f));
 }
 
 /* ------------------------ lifecycle ----------------------------- */
@@ -111,10 +115,10 @@ static void *rondel_new(t_floatarg f)
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("val"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("dist"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("line"));
-    x->x_nout = rondel::output_count(f);
+    x->x_nout = rondel::output_count(rondel::message_float(f));
     for (int k = 0; k < x->x_nout; k++)
         outlet_new(&x->x_obj, &s_signal);
-    x->x_sr = rondel::whole_rate(sys_getsr());
+    x->x_sr = rondel::whole_rate(rondel::message_float(sys_getsr()));
     for (int k = 0; k < kMaxOutputs; k++)
     {
         x->x_inc[k] = 0;
