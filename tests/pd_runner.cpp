@@ -1,7 +1,11 @@
 #include "pd_runner.hpp"
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -41,6 +45,13 @@ private:
     int count_ = 0;
 };
 
+// A setting from the environment, else the one compiled in.
+std::string setting(const char* name, const char* fallback)
+{
+    const char* v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+
 std::string escape_semicolons(const std::string& s)
 {
     std::string out;
@@ -58,14 +69,22 @@ std::string scratch_dir()
     return dir ? dir : "/tmp";
 }
 
+std::string pd_command()
+{
+    // The host may be another Pd (a chroot, qemu-user, pd64) and may run under
+    // a wrapper (valgrind, or env with sanitizer runtimes).
+    const std::string wrapper = setting("RONDEL_PD_WRAPPER", "");
+    return (wrapper.empty() ? "" : wrapper + " ") + setting("RONDEL_PD", RONDEL_PD);
+}
+
+std::string plugin_dir() { return setting("RONDEL_PLUGIN_DIR", RONDEL_PLUGIN_DIR); }
+
 std::string run_patch(const std::string& patch, const std::string& extra)
 {
     const std::string dir = scratch_dir();
     std::ofstream(dir + "/main.pd") << patch;
-    // A wrapper (valgrind, or env with sanitizer runtimes) may come from the environment.
-    const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
-    const std::string cmd = "cd " + dir + " && timeout 600 " + (wrapper ? std::string(wrapper) + " " : "") + RONDEL_PD
-                            " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
+    const std::string cmd = "cd " + dir + " && timeout 600 " + pd_command() +
+                            " -nogui -nosound -batch -noprefs -stderr -path " + plugin_dir() + " " + extra +
                             " -open main.pd 2>&1";
     std::string log;
     if (FILE* p = popen(cmd.c_str(), "r")) {
@@ -77,6 +96,8 @@ std::string run_patch(const std::string& patch, const std::string& extra)
         if (status != 0)
             log += "\n" + std::string(kHostFailed) + std::to_string(status) + "]\n";
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
     return log;
 }
 
@@ -175,6 +196,8 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     Recording r;
     r.log = run_patch(patch, "-r " + std::to_string(s.rate));
     auto ch = tools::read_float_wav(wav);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
     if (ch.size() != arrays.size())
         return r;
     std::size_t next = 0;
@@ -191,6 +214,93 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     }
     r.ok = true;
     return r;
+}
+
+namespace {
+
+// The smallest float a recording keeps where the host clears tiny values
+// (PD_BIGORSMALL on x86: a biased exponent below 64).
+constexpr float kSmallestKept = 0x1p-63f;
+
+RecordingRule probe_recording()
+{
+    // Four constant signals: -0 (0 times -1), a tiny value, and the two
+    // floats on either side of the x86 limit.
+    const float probes[] = {1e-30f, kSmallestKept, std::nextafter(kSmallestKept, 0.0f)};
+    Canvas c;
+    const int lb = c.obj("loadbang");
+    const int start = c.msg("\\; pd dsp 1");
+    c.connect(lb, 0, start, 0);
+    std::string write = "write -wave -bytes 4 ";
+    const std::string dir = scratch_dir();
+    write += dir + "/probe.wav";
+    for (int j = 0; j < 4; ++j) {
+        c.obj("array define p" + std::to_string(j) + " 64");
+        write += " p" + std::to_string(j);
+    }
+    const int zero = c.obj("sig~ 0");
+    const int negate = c.obj("*~ -1");
+    c.connect(zero, 0, negate, 0);
+    for (int j = 0; j < 4; ++j) {
+        int from = negate;
+        if (j > 0) {
+            char text[64];
+            std::snprintf(text, sizeof text, "sig~ %.9g", static_cast<double>(probes[j - 1]));
+            from = c.obj(text);
+        }
+        const int w = c.obj("tabwrite~ p" + std::to_string(j));
+        c.connect(from, 0, w, 0);
+        c.connect(lb, 0, w, 0);
+    }
+    const int end = c.obj("delay 256 1 samp");
+    const int seq = c.obj("t b b");
+    const int wmsg = c.msg(write);
+    const int sf = c.obj("soundfiler");
+    const int quit = c.msg("\\; pd quit");
+    c.connect(lb, 0, end, 0);
+    c.connect(end, 0, seq, 0);
+    c.connect(seq, 1, wmsg, 0);
+    c.connect(wmsg, 0, sf, 0);
+    c.connect(seq, 0, quit, 0);
+
+    RecordingRule rule;
+    rule.log = run_patch("#N canvas 0 0 800 600 12;\n" + c.text());
+    const auto ch = tools::read_float_wav(dir + "/probe.wav");
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    if (ch.size() != 4 || ch[0].size() != 64)
+        return rule;
+    auto kept = [&](int j, float want) {
+        return std::bit_cast<std::uint32_t>(ch[j][10]) == std::bit_cast<std::uint32_t>(want);
+    };
+    auto cleared = [&](int j) { return std::bit_cast<std::uint32_t>(ch[j][10]) == 0u; };
+    rule.keeps_negative_zero = kept(0, -0.0f);
+    const bool zero_read = rule.keeps_negative_zero || cleared(0);
+    if (kept(1, probes[0]) && kept(2, probes[1]) && kept(3, probes[2]))
+        rule.keeps_tiny = true;
+    else if (cleared(1) && kept(2, probes[1]) && cleared(3))
+        rule.keeps_tiny = false;
+    else
+        return rule;  // neither rule: the tests say so
+    rule.known = zero_read;
+    return rule;
+}
+
+}  // namespace
+
+const RecordingRule& recording_rule()
+{
+    static const RecordingRule rule = probe_recording();
+    return rule;
+}
+
+float RecordingRule::recorded(float x) const
+{
+    if (!keeps_tiny && std::fabs(x) < kSmallestKept)
+        return 0.0f;
+    if (!keeps_negative_zero && x == 0.0f)
+        return 0.0f;
+    return x;
 }
 
 }  // namespace rondel::test
