@@ -182,6 +182,9 @@ RONDEL_INLINE void run_segment(const Sample* in, Sample* const* out, int begin, 
     }
 }
 
+/// Increments after the snap.
+inline constexpr float kNoIncrements[kMaxOutputs] = {};
+
 }  // namespace detail
 
 /// Ramp state of one object: gains, increments and targets of 16 outputs
@@ -213,17 +216,24 @@ RONDEL_INLINE void ramp_block(const Sample* in, Sample* const* out, int n, RampS
     detail::run_segment<N>(in, out, 0, snap, gain, inc);
     if (snap < n) {
         const Sample s = in[snap];
-        for (int k = 0; k < N; ++k) {
+        for (int k = 0; k < N; ++k)
             gain[k] = st.target[k];
-            inc[k] = 0.0f;
-        }
         for (int k = 0; k < N; ++k)
             out[k][snap] = s * static_cast<Sample>(gain[k]);
-        detail::run_segment<N>(in, out, snap + 1, n, gain, inc);
+        // The increments are 0 from the snap on: read from a constant here and
+        // cleared one store at a time below, since a compiler may turn a
+        // clearing loop into a call to memset (GCC does on armhf for N >= 8).
+        detail::run_segment<N>(in, out, snap + 1, n, gain, detail::kNoIncrements);
     }
-    for (int k = 0; k < N; ++k) {
+    for (int k = 0; k < N; ++k)
         st.gain[k] = gain[k];
-        st.inc[k] = inc[k];
+    if (snap < n) {
+        volatile float* const cleared = st.inc;
+        for (int k = 0; k < N; ++k)
+            cleared[k] = 0.0f;
+    } else {
+        for (int k = 0; k < N; ++k)
+            st.inc[k] = inc[k];
     }
     *st.count = static_cast<std::int32_t>(count - static_cast<std::uint32_t>(n));
 }
