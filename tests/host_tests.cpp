@@ -120,7 +120,7 @@ Recording run(const Scenario& s)
 void expect_as_model(const Scenario& s, const Recording& r)
 {
     ASSERT_TRUE(r.ok);
-    const RecordingRule& rule = recording_rule();
+    const HostTraits& rule = host_traits();
     ASSERT_TRUE(rule.known) << "what this host's recording keeps could not be found out:\n" << rule.log;
     const auto want = expected(s, r.input);
     for (std::size_t j = 0; j < want.size(); ++j)
@@ -144,13 +144,14 @@ void expect_finite(const Recording& r)
         }
 }
 
-TEST(Host, RecordingRuleIsFoundOut)
+TEST(Host, WhatTheRecordingKeepsIsFoundOut)
 {
-    const RecordingRule& rule = recording_rule();
+    const HostTraits& rule = host_traits();
     ASSERT_TRUE(rule.known) << rule.log;
     expect_clean(rule.log);
     std::cout << "recording keeps -0: " << (rule.keeps_negative_zero ? "yes" : "no (+0)")
-              << ", values below 2^-63: " << (rule.keeps_tiny ? "yes" : "no (+0)") << "\n";
+              << ", values below 2^-63: " << (rule.keeps_tiny ? "yes" : "no (+0)")
+              << "; samples: " << (rule.double_samples ? "double" : "float") << "\n";
     // What the model's comparisons rely on, whatever the host.
     EXPECT_EQ(std::bit_cast<std::uint32_t>(rule.recorded(-0.0f)), rule.keeps_negative_zero ? 0x80000000u : 0u);
     EXPECT_EQ(rule.recorded(1e-30f), rule.keeps_tiny ? 1e-30f : 0.0f);

@@ -119,7 +119,20 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     Canvas sub;
     if (!s.block.empty())
         sub.obj("block~ " + s.block);
-    const int source = sub.obj(s.source);
+    int source = sub.obj(s.source);
+    if (host_traits().double_samples) {
+        // Pd64: the input rounded to 24 significant bits (Veltkamp's split),
+        // so that a float holds it, as in every other host.
+        const int scaled = sub.obj("*~ 536870913");
+        const int diff = sub.obj("-~");
+        const int high = sub.obj("-~");
+        sub.connect(source, 0, scaled, 0);
+        sub.connect(scaled, 0, diff, 0);
+        sub.connect(source, 0, diff, 1);
+        sub.connect(scaled, 0, high, 0);
+        sub.connect(diff, 0, high, 1);
+        source = high;
+    }
     const int rec = sub.obj("r rec");
     const int rin = sub.obj("tabwrite~ rin");
     sub.connect(source, 0, rin, 0);
@@ -222,10 +235,11 @@ namespace {
 // (PD_BIGORSMALL on x86: a biased exponent below 64).
 constexpr float kSmallestKept = 0x1p-63f;
 
-RecordingRule probe_recording()
+HostTraits probe_host()
 {
-    // Four constant signals: -0 (0 times -1), a tiny value, and the two
-    // floats on either side of the x86 limit.
+    // Constant signals: -0 (0 times -1), a tiny value, the two floats on
+    // either side of the x86 limit, and 2^24 + 1 - 2^24, which is 1 only
+    // where a signal holds more than a float.
     const float probes[] = {1e-30f, kSmallestKept, std::nextafter(kSmallestKept, 0.0f)};
     Canvas c;
     const int lb = c.obj("loadbang");
@@ -234,7 +248,7 @@ RecordingRule probe_recording()
     std::string write = "write -wave -bytes 4 ";
     const std::string dir = scratch_dir();
     write += dir + "/probe.wav";
-    for (int j = 0; j < 4; ++j) {
+    for (int j = 0; j < 5; ++j) {
         c.obj("array define p" + std::to_string(j) + " 64");
         write += " p" + std::to_string(j);
     }
@@ -252,6 +266,12 @@ RecordingRule probe_recording()
         c.connect(from, 0, w, 0);
         c.connect(lb, 0, w, 0);
     }
+    const int wide = c.obj("sig~ 16777217");
+    const int less = c.obj("-~ 16777216");
+    const int w4 = c.obj("tabwrite~ p4");
+    c.connect(wide, 0, less, 0);
+    c.connect(less, 0, w4, 0);
+    c.connect(lb, 0, w4, 0);
     const int end = c.obj("delay 256 1 samp");
     const int seq = c.obj("t b b");
     const int wmsg = c.msg(write);
@@ -263,12 +283,12 @@ RecordingRule probe_recording()
     c.connect(wmsg, 0, sf, 0);
     c.connect(seq, 0, quit, 0);
 
-    RecordingRule rule;
+    HostTraits rule;
     rule.log = run_patch("#N canvas 0 0 800 600 12;\n" + c.text());
     const auto ch = tools::read_float_wav(dir + "/probe.wav");
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
-    if (ch.size() != 4 || ch[0].size() != 64)
+    if (ch.size() != 5 || ch[0].size() != 64)
         return rule;
     auto kept = [&](int j, float want) {
         return std::bit_cast<std::uint32_t>(ch[j][10]) == std::bit_cast<std::uint32_t>(want);
@@ -282,19 +302,20 @@ RecordingRule probe_recording()
         rule.keeps_tiny = false;
     else
         return rule;  // neither rule: the tests say so
-    rule.known = zero_read;
+    rule.double_samples = ch[4][10] == 1.0f;
+    rule.known = zero_read && (rule.double_samples || ch[4][10] == 0.0f);
     return rule;
 }
 
 }  // namespace
 
-const RecordingRule& recording_rule()
+const HostTraits& host_traits()
 {
-    static const RecordingRule rule = probe_recording();
-    return rule;
+    static const HostTraits traits = probe_host();
+    return traits;
 }
 
-float RecordingRule::recorded(float x) const
+float HostTraits::recorded(float x) const
 {
     if (!keeps_tiny && std::fabs(x) < kSmallestKept)
         return 0.0f;

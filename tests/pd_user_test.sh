@@ -5,6 +5,7 @@
 #            search path, and the help patch opens from there;
 #   package  the deken archive is named as deken expects and holds the files.
 # Usage: tests/pd_user_test.sh help|install|package BUILD_DIR
+# RONDEL_PD, if set, is the Pd to open patches in (see scripts/pd_command.sh).
 set -euo pipefail
 mode=$1
 build=$(cd "$2" && pwd)
@@ -18,7 +19,8 @@ open_in_pd() {
   local log=$1 patch=$2
   shift 2
   ( cd "$(dirname "$patch")" &&
-    timeout 60 pd -nogui -nosound -batch -noprefs -stderr "$@" -open "$(basename "$patch")" -send "pd quit" ) >"$log" 2>&1
+    # shellcheck disable=SC2086 # the command may carry arguments
+    timeout 60 ${RONDEL_PD:-pd} -nogui -nosound -batch -noprefs -stderr "$@" -open "$(basename "$patch")" -send "pd quit" ) >"$log" 2>&1
 }
 
 # clean_log LOG WHAT: the plug-in loaded once and nothing failed
@@ -38,7 +40,8 @@ case $mode in
     ;;
   install)
     cmake --install "$build" --prefix "$tmp/extra" >/dev/null
-    for f in rondel~.pd_linux rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
+    plugin=$(cd "$build/rondel~" && ls | grep '^rondel~\.')
+    for f in "$plugin" rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
       [ -f "$tmp/extra/rondel~/$f" ] || { echo "FAIL: $f not installed"; ls -R "$tmp/extra"; exit 1; }
     done
     echo "ok: installed into $tmp/extra/rondel~"
@@ -55,18 +58,31 @@ case $mode in
     RONDEL_BUILD_DIR=$build bash "$src/scripts/package.sh" "$tmp/out" >/dev/null
     version=$(sed -n 's/^project(rondel_tilde VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
     dek=$(cd "$tmp/out" && ls ./*.dek)
-    case "$dek" in
-      "./rondel~[v$version](Linux-amd64-32).dek"|"./rondel~[v$version](Linux-amd64-32)(Windows-amd64-32).dek") ;;
-      *) echo "FAIL: package named $dek"; exit 1 ;;
-    esac
+    # The name as Pd's deken plugin parses it: rondel~[vVERSION](OS-CPU-FLOATSIZE)…
+    archs=$(sed -n 's/^\.\/rondel~\[v'"$version"'\]\(\(([A-Za-z]*-[a-z0-9]*-\(32\|64\))\)*\)\.dek$/\1/p' <<<"$dek" | tr '()' '\n\n' | grep . || true)
+    [ -n "$archs" ] || { echo "FAIL: package named $dek"; exit 1; }
     echo "ok: named $dek"
     ( cd "$tmp/out" && sha256sum -c "$dek.sha256" >/dev/null ) || { echo "FAIL: checksum"; exit 1; }
     printf 'rondel~\tspread one signal over N loudspeakers on a circle\n' | cmp -s - "$tmp/out/$dek.txt" ||
       { echo "FAIL: object list:"; cat "$tmp/out/$dek.txt"; exit 1; }
     listing=$(cd "$tmp/out" && cmake -E tar tf "$dek" | sed 's|/$||' | sort)
     want=$(printf '%s\n' "rondel~" "rondel~/LICENSE.txt" "rondel~/README.md" "rondel~/rondel~-help.pd" \
-             "rondel~/rondel~-meta.pd" "rondel~/rondel~.pd_linux" | sort)
-    case "$dek" in *Windows*) want=$(printf '%s\nrondel~/rondel~.dll\n' "$want" | sort) ;; esac
+             "rondel~/rondel~-meta.pd" | sort)
+    # Each architecture in the name, one plug-in under the name its Pd looks for.
+    while read -r arch; do
+      case $arch in
+        Linux-amd64-32) f=rondel~.l_amd64 ;;
+        Linux-amd64-64) f=rondel~.linux-amd64-64.so ;;
+        Linux-arm64-32) f=rondel~.l_arm64 ;;
+        Linux-armv7-32) f=rondel~.l_arm ;;
+        Linux-i386-32) f=rondel~.l_i386 ;;
+        Windows-amd64-32) f=rondel~.m_amd64 ;;
+        Windows-i386-32) f=rondel~.m_i386 ;;
+        Windows-amd64-64) f=rondel~.windows-amd64-64.dll ;;
+        *) echo "FAIL: unknown architecture $arch in $dek"; exit 1 ;;
+      esac
+      want=$(printf '%s\nrondel~/%s\n' "$want" "$f" | sort)
+    done <<<"$archs"
     [ "$listing" = "$want" ] || { echo "FAIL: archive holds:"; echo "$listing"; exit 1; }
     echo "ok: archive holds one folder rondel~/ with $(echo "$listing" | wc -l) entries"
     # The unpacked folder works as a Pd search path entry.
