@@ -1,18 +1,49 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows plug-in with MinGW-w64 into build-win/rondel~/,
-# checks its export and import tables, and runs it under Wine with the
-# stand-in host against the vectors the Linux tests use.
+# Cross-builds a Windows plug-in with MinGW-w64, checks its export and import
+# tables, and runs it under Wine with the stand-in host against the vectors
+# the Linux tests use:
+#   amd64       64-bit Pd, 32-bit floats (rondel~.m_amd64) in build-win/, under the machine's wine64
+#   i386        32-bit Pd (rondel~.m_i386) in build-win32/, under wine32 in the i386 chroot of
+#               scripts/hosts.sh (Debian's wine32 is not installed on the machine itself)
+#   amd64-pd64  64-bit Pd64 (rondel~.windows-amd64-64.dll) in build-win-pd64/, under wine64
+# Usage: scripts/windows.sh [amd64|i386|amd64-pd64] (default amd64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DRONDEL_BENCH=OFF >/dev/null
-cmake --build build-win -j"$(nproc)"
-bash tests/exports_check.sh windows build-win/rondel~/rondel~.dll x86_64-w64-mingw32-objdump
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+variant=${1:-amd64}
+case $variant in
+  amd64) triple=x86_64-w64-mingw32 toolchain=mingw-w64-x86_64 build=build-win floats=32 ext=m_amd64 ;;
+  amd64-pd64) triple=x86_64-w64-mingw32 toolchain=mingw-w64-x86_64 build=build-win-pd64 floats=64 ext=windows-amd64-64.dll ;;
+  i386) triple=i686-w64-mingw32 toolchain=mingw-w64-i686 build=build-win32 floats=32 ext=m_i386 ;;
+  *) echo "usage: $0 [amd64|i386|amd64-pd64]" >&2; exit 2 ;;
+esac
+if [ "$variant" = i386 ]; then
+  bash scripts/setup.sh g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  bash scripts/hosts.sh build-hosts wine-i386 >/dev/null
+else
+  bash scripts/setup.sh g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
+fi
+cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain.cmake" -DRONDEL_FLOATSIZE="$floats" -DRONDEL_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)"
+bash tests/exports_check.sh windows "$build/rondel~/rondel~.$ext" "$triple-objdump"
+# The DLL is stripped: the perform routines are read in the object file.
+bash tests/perform_calls_check.sh "$build/CMakeFiles/rondel_tilde.dir/src/rondel_tilde.cpp.obj" "$triple-objdump"
 # The run loads the plug-in from its own folder, beside the stand-in pd.dll.
-cp build-win/rondel~/rondel~.dll build-win/windows-run/
+cp "$build/rondel~/rondel~.$ext" "$build/windows-run/rondel~.dll"
 status=0
-( cd build-win/windows-run && WINEDEBUG=-all "$wine" windows_run.exe ) > build-win/windows-run.log 2>&1 || status=$?
-grep -v -E "^wine: (created|configuration|failed to open)" build-win/windows-run.log || true
-[ "$status" -eq 0 ] && grep -q -E "^windows run: [0-9]+ passed, 0 failed" build-win/windows-run.log || exit 1
+if [ "$variant" = i386 ]; then
+  # A private mount namespace: the chroot sees the run folder and its own
+  # /proc, and nothing is left mounted afterwards. Its Wine prefix is kept.
+  root=$(cd build-hosts/wine-i386 && pwd)
+  run=$(cd "$build/windows-run" && pwd)
+  mkdir -p "$root/mnt/run"
+  unshare --mount --propagation private -- sh -c '
+    mount -t proc proc "$1/proc" && mount --bind "$2" "$1/mnt/run" &&
+    exec chroot "$1" env HOME=/root WINEPREFIX=/root/.wine WINEDEBUG=-all sh -c "cd /mnt/run && /usr/lib/wine/wine windows_run.exe"
+  ' sh "$root" "$run" > "$build/windows-run.log" 2>&1 || status=$?
+else
+  wine=/usr/lib/wine/wine64
+  [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+  ( cd "$build/windows-run" && WINEDEBUG=-all "$wine" windows_run.exe ) > "$build/windows-run.log" 2>&1 || status=$?
+fi
+grep -v -E "^wine: (created|configuration|failed to open)|^[0-9a-f]+:err:|^wine: using fast|Could not find Wine Gecko|Wine Mono" "$build/windows-run.log" || true
+[ "$status" -eq 0 ] && grep -q -E "^windows run: [0-9]+ passed, 0 failed" "$build/windows-run.log" || exit 1

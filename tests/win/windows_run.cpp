@@ -3,6 +3,7 @@
 // the Linux tests use. Run under Wine: wine64 windows_run.exe
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -66,10 +67,10 @@ struct Box {
             sigs[0].s_vec = vecs[1 + alias].data();
         else
             sigs[0].s_vec = vecs[0].data();
-        std::memcpy(sigs[0].s_vec, in.data(), len * sizeof(float));
+        std::copy(in.begin(), in.end(), sigs[0].s_vec);  // exact for doubles (Pd64) too
         check(standin_dsp(obj, sp.data()), "the dsp method adds a routine");
         standin_run();
-        std::vector<std::vector<float>> out(n);
+        std::vector<std::vector<float>> out(n);  // Pd64's samples rounded to float
         for (int k = 0; k < n; ++k)
             out[k].assign(vecs[1 + k].begin(), vecs[1 + k].begin() + len);
         return out;
@@ -167,6 +168,7 @@ int main()
         }
         char hex[32];
         std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest.value));
+        std::printf("session digest: 0x%s%s\n", hex, shared ? " (input sharing an output's buffer)" : "");
         check(digest.value == kSessionDigest,
               std::string("session digest ") + hex + (shared ? " (input sharing an output's buffer)" : ""));
     }
