@@ -40,6 +40,25 @@ public:
     }
     std::string text() const { return body_.str() + wires_.str(); }
 
+    /// After `samples` from `start` (a loadbang): the arrays written to a
+    /// 32-bit float WAV file, then the host told to quit.
+    void write_and_quit(int start, int samples, const std::string& wav, const std::vector<std::string>& arrays)
+    {
+        std::string write = "write -wave -bytes 4 " + wav;
+        for (const std::string& a : arrays)
+            write += " " + a;
+        const int end = obj("delay " + std::to_string(samples) + " 1 samp");
+        const int seq = obj("t b b");
+        const int wmsg = msg(write);
+        const int sf = obj("soundfiler");
+        const int quit = msg("\\; pd quit");
+        connect(start, 0, end, 0);
+        connect(end, 0, seq, 0);
+        connect(seq, 1, wmsg, 0);
+        connect(wmsg, 0, sf, 0);
+        connect(seq, 0, quit, 0);
+    }
+
 private:
     std::ostringstream body_, wires_;
     int count_ = 0;
@@ -190,19 +209,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
         top.connect(lb, 0, d, 0);
         top.connect(d, 0, m, 0);
     }
-    std::string write = "write -wave -bytes 4 " + wav;
-    for (const std::string& a : arrays)
-        write += " " + a;
-    const int end = top.obj("delay " + std::to_string(s.duration ? s.duration : s.samples) + " 1 samp");
-    const int seq = top.obj("t b b");
-    const int wmsg = top.msg(write);
-    const int sf = top.obj("soundfiler");
-    const int quit = top.msg("\\; pd quit");
-    top.connect(lb, 0, end, 0);
-    top.connect(end, 0, seq, 0);
-    top.connect(seq, 1, wmsg, 0);
-    top.connect(wmsg, 0, sf, 0);
-    top.connect(seq, 0, quit, 0);
+    top.write_and_quit(lb, s.duration ? s.duration : s.samples, wav, arrays);
 
     const std::string patch = "#N canvas 0 0 800 600 12;\n" + top.text() +
                               "#N canvas 0 0 600 600 dut 0;\n" + sub.text() + "#X restore 400 10 pd dut;\n";
@@ -245,43 +252,30 @@ HostTraits probe_host()
     const int lb = c.obj("loadbang");
     const int start = c.msg("\\; pd dsp 1");
     c.connect(lb, 0, start, 0);
-    std::string write = "write -wave -bytes 4 ";
     const std::string dir = scratch_dir();
-    write += dir + "/probe.wav";
+    std::vector<std::string> arrays;
     for (int j = 0; j < 5; ++j) {
+        arrays.push_back("p" + std::to_string(j));
         c.obj("array define p" + std::to_string(j) + " 64");
-        write += " p" + std::to_string(j);
     }
+    std::vector<int> sources;
     const int zero = c.obj("sig~ 0");
-    const int negate = c.obj("*~ -1");
-    c.connect(zero, 0, negate, 0);
-    for (int j = 0; j < 4; ++j) {
-        int from = negate;
-        if (j > 0) {
-            char text[64];
-            std::snprintf(text, sizeof text, "sig~ %.9g", static_cast<double>(probes[j - 1]));
-            from = c.obj(text);
-        }
-        const int w = c.obj("tabwrite~ p" + std::to_string(j));
-        c.connect(from, 0, w, 0);
-        c.connect(lb, 0, w, 0);
+    sources.push_back(c.obj("*~ -1"));
+    c.connect(zero, 0, sources.back(), 0);
+    for (float p : probes) {
+        char text[64];
+        std::snprintf(text, sizeof text, "sig~ %.9g", static_cast<double>(p));
+        sources.push_back(c.obj(text));
     }
     const int wide = c.obj("sig~ 16777217");
-    const int less = c.obj("-~ 16777216");
-    const int w4 = c.obj("tabwrite~ p4");
-    c.connect(wide, 0, less, 0);
-    c.connect(less, 0, w4, 0);
-    c.connect(lb, 0, w4, 0);
-    const int end = c.obj("delay 256 1 samp");
-    const int seq = c.obj("t b b");
-    const int wmsg = c.msg(write);
-    const int sf = c.obj("soundfiler");
-    const int quit = c.msg("\\; pd quit");
-    c.connect(lb, 0, end, 0);
-    c.connect(end, 0, seq, 0);
-    c.connect(seq, 1, wmsg, 0);
-    c.connect(wmsg, 0, sf, 0);
-    c.connect(seq, 0, quit, 0);
+    sources.push_back(c.obj("-~ 16777216"));
+    c.connect(wide, 0, sources.back(), 0);
+    for (int j = 0; j < 5; ++j) {
+        const int w = c.obj("tabwrite~ " + arrays[j]);
+        c.connect(sources[j], 0, w, 0);
+        c.connect(lb, 0, w, 0);
+    }
+    c.write_and_quit(lb, 256, dir + "/probe.wav", arrays);
 
     HostTraits rule;
     rule.log = run_patch("#N canvas 0 0 800 600 12;\n" + c.text());

@@ -3,16 +3,21 @@
 // and the gain, so it rounds back to the float build's sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <iostream>
+#include <limits>
 #include <random>
 #include <vector>
 
+#include "controls.hpp"
 #include "gain_ramp.hpp"
 #include "object_model.hpp"
 #include "per_count.hpp"
 #include "reference_ramp.hpp"
+#include "session_replay.hpp"
 #include "shared_vectors.hpp"
 
 using namespace rondel;
@@ -115,42 +120,55 @@ TEST(SampleType, DoubleOutputIsTheExactProductOfTheFloatGain)
             }
 }
 
+// Pd64 hands the methods doubles: each becomes the float a 32-bit Pd would
+// have stored, so every control value is the same in both.
+TEST(SampleType, MessageArgumentsBecomeTheFloatsOf32BitPd)
+{
+    const double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const float kInf = std::numeric_limits<float>::infinity();
+    const float kMax = std::numeric_limits<float>::max();
+    const std::pair<double, float> cases[] = {
+        {0.3, 0.3f},
+        {-0.0, -0.0f},
+        {1e-50, 0.0f},
+        {-1e-50, -0.0f},
+        {1e-40, 1e-40f},                    // a denormal float
+        {static_cast<double>(kMax), kMax},
+        {0x1.fffffefffffffp+127, kMax},     // just below halfway to 2^128: rounds down
+        {0x1.ffffffp+127, kInf},            // halfway: rounds to even, which is infinity
+        {1e39, kInf},
+        {-1e39, -kInf},
+        {1e300, kInf},
+        {std::numeric_limits<double>::infinity(), kInf},
+        {-std::numeric_limits<double>::infinity(), -kInf},
+    };
+    for (auto [arg, want] : cases)
+        EXPECT_EQ(bits(message_float(arg)), bits(want)) << arg;
+    EXPECT_TRUE(std::isnan(message_float(kNaN)));
+    // A float argument (32-bit Pd) comes through unchanged.
+    for (float f : {0.25f, -3.5f, kMax, -kMax, 0x1p-149f})
+        EXPECT_EQ(bits(message_float(f)), bits(f)) << f;
+}
+
 // The shared session through the fast kernel with float samples and with
 // double samples rounded back to float: both give the digest of every build.
 template <typename Sample>
 std::uint64_t session_digest()
 {
-    test::Digest digest;
-    std::uint32_t noise = 0x2545f491u;
-    for (float arg : test::kSessionArguments) {
-        test::ObjectModel m(arg, 44100.0f);  // its messages; the blocks go through the fast kernel
-        for (const test::Step& s : test::session()) {
-            switch (s.kind) {
-            case test::Step::kVal:
-            case test::Step::kValInlet: m.val(s.value); break;
-            case test::Step::kDist:
-            case test::Step::kDistInlet: m.distance(s.value); break;
-            case test::Step::kLine:
-            case test::Step::kLineInlet: m.line(s.value); break;
-            case test::Step::kBlock: {
-                const auto input = test::session_input(static_cast<int>(s.value), noise);
-                State st;
-                std::copy(m.gain, m.gain + kMaxOutputs, st.gain);
-                std::copy(m.inc, m.inc + kMaxOutputs, st.inc);
-                std::copy(m.target, m.target + kMaxOutputs, st.target);
-                st.count = m.count;
-                for (const auto& out : run<Sample>(st, m.n_out, input, -1))
-                    for (Sample x : out)
-                        digest.add(static_cast<float>(x));
-                std::copy(st.gain, st.gain + kMaxOutputs, m.gain);
-                std::copy(st.inc, st.inc + kMaxOutputs, m.inc);
-                m.count = st.count;
-                break;
-            }
-            }
-        }
-    }
-    return digest.value;
+    return test::session_digest([](test::ObjectModel& m, const std::vector<float>& input) {
+        State st;
+        std::copy(m.gain, m.gain + kMaxOutputs, st.gain);
+        std::copy(m.inc, m.inc + kMaxOutputs, st.inc);
+        std::copy(m.target, m.target + kMaxOutputs, st.target);
+        st.count = m.count;
+        std::vector<std::vector<float>> out;
+        for (const auto& o : run<Sample>(st, m.n_out, input, -1))
+            out.emplace_back(o.begin(), o.end());
+        std::copy(st.gain, st.gain + kMaxOutputs, m.gain);
+        std::copy(st.inc, st.inc + kMaxOutputs, m.inc);
+        m.count = st.count;
+        return out;
+    });
 }
 
 TEST(SampleType, SessionDigestWithFloatAndDoubleSamples)
