@@ -49,7 +49,9 @@ declare -A passed failed digest took built
 build() {
   local p=$1 dir=${folder[$1]} t0=$SECONDS
   [ -n "${built[$dir]:-}" ] && return 0
-  local args=(-DRONDEL_BENCH=OFF -DRONDEL_FLOATSIZE="${floats[$p]:-32}")
+  local args=(-DRONDEL_FLOATSIZE="${floats[$p]:-32}")
+  # This machine's release build keeps its benchmarks (scripts/test.sh builds them there).
+  [ "$dir" = build ] || args+=(-DRONDEL_BENCH=OFF)
   [ -n "${toolchain[$p]:-}" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="cmake/${toolchain[$p]}.cmake")
   [ -n "${emulator[$p]:-}" ] && args+=(-DCMAKE_CROSSCOMPILING_EMULATOR="${emulator[$p]}")
   if cmake --no-warn-unused-cli -S . -B "$dir" "${args[@]}" >"$logs/$p.build.log" 2>&1 &&
