@@ -40,7 +40,7 @@ case $mode in
     ;;
   install)
     cmake --install "$build" --prefix "$tmp/extra" >/dev/null
-    plugin=$(cd "$build/rondel~" && ls | grep '^rondel~\.')
+    plugin=$(cd "$build/rondel~" && ls -t | grep '^rondel~\.' | head -n 1)  # the newest: older builds may have left other names
     for f in "$plugin" rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
       [ -f "$tmp/extra/rondel~/$f" ] || { echo "FAIL: $f not installed"; ls -R "$tmp/extra"; exit 1; }
     done
