@@ -5,6 +5,7 @@
 #   bookworm-arm64, bookworm-armhf, bookworm-i386   Pd 0.53 (foreign ones run under qemu-user)
 #   trixie-amd64                                    Pd 0.55
 #   forky-amd64                                     Pd 0.57 and pd64 (double precision)
+#   forky-arm64, forky-armhf                        Pd 0.57 (under qemu-user)
 #   wine-i386                                       a bookworm i386 system with wine32, run as a chroot
 # The Pd roots are unpacked only (no package scripts run); their pd is started
 # through the root's own loader (see scripts/pd_host.sh). A root already
@@ -14,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-hosts}
 shift || true
-all=(bookworm-arm64 bookworm-armhf bookworm-i386 trixie-amd64 forky-amd64 wine-i386)
+all=(bookworm-arm64 bookworm-armhf bookworm-i386 trixie-amd64 forky-amd64 forky-arm64 forky-armhf wine-i386)
 wanted=("$@")
 [ ${#wanted[@]} -gt 0 ] || wanted=("${all[@]}")
 
@@ -54,6 +55,13 @@ bring_up() {
   mmdebstrap --quiet --variant="$variant" --arch="$arch" --include="$packages" \
     --aptopt='Acquire::Check-Valid-Until "false"' \
     "$suite" "$root" "$MIRROR" >"$root.log" 2>&1 || { echo "hosts: $name failed:" >&2; cat "$root.log" >&2; exit 1; }
+  # Newer releases keep everything under /usr, and the links from / are made
+  # by a package script that unpacking does not run: the loader qemu-user
+  # looks for in ROOT/lib needs them.
+  local d
+  for d in lib lib64; do
+    [ -e "$root/$d" ] || [ ! -d "$root/usr/$d" ] || ln -s "usr/$d" "$root/$d"
+  done
   echo "$suite $arch $packages" >"$root.ready"
   echo "hosts: $name brought up in $((SECONDS - start)) s ($(du -sh "$root" | cut -f1))"
 }
@@ -65,6 +73,8 @@ for name in "${wanted[@]}"; do
     bookworm-i386) bring_up "$name" i386 bookworm extract puredata-core ;;
     trixie-amd64) bring_up "$name" amd64 trixie extract puredata-core ;;
     forky-amd64) bring_up "$name" amd64 forky extract puredata-core,puredata64-core ;;
+    forky-arm64) bring_up "$name" arm64 forky extract puredata-core ;;
+    forky-armhf) bring_up "$name" armhf forky extract puredata-core ;;
     # Wine needs a working system (its own server, registry, fonts): a real
     # chroot, kept off the host so the host's packages stay as they are.
     wine-i386) bring_up "$name" i386 bookworm apt wine32 ;;

@@ -14,8 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$(pwd)
-all=(linux-amd64 linux-amd64-0.55 linux-amd64-0.57 linux-amd64-pd64 linux-arm64 linux-armhf linux-i386
-     windows-amd64 windows-i386 windows-amd64-pd64)
+all=(linux-amd64 linux-amd64-0.55 linux-amd64-0.57 linux-amd64-pd64 linux-arm64 linux-arm64-0.57
+     linux-armhf linux-armhf-0.57 linux-i386 windows-amd64 windows-i386 windows-amd64-pd64)
 wanted=("$@")
 [ ${#wanted[@]} -gt 0 ] || wanted=("${all[@]}")
 jobs=$(nproc)
@@ -37,12 +37,16 @@ want_digest=$(sed -n 's/.*kSessionDigest = \(0x[0-9a-f]*\)ull;.*/\1/p' tests/sha
 # Build folder, toolchain, float size, Pd host (scripts/pd_command.sh), emulator of each Linux platform.
 declare -A folder toolchain floats host emulator
 folder=([linux-amd64]=build [linux-amd64-0.55]=build [linux-amd64-0.57]=build [linux-amd64-pd64]=build-pd64
-        [linux-arm64]=build-arm64 [linux-armhf]=build-armhf [linux-i386]=build-i386)
-toolchain=([linux-arm64]=aarch64-linux-gnu [linux-armhf]=arm-linux-gnueabihf [linux-i386]=i686-linux-gnu)
+        [linux-arm64]=build-arm64 [linux-arm64-0.57]=build-arm64 [linux-armhf]=build-armhf
+        [linux-armhf-0.57]=build-armhf [linux-i386]=build-i386)
+toolchain=([linux-arm64]=aarch64-linux-gnu [linux-arm64-0.57]=aarch64-linux-gnu [linux-armhf]=arm-linux-gnueabihf
+           [linux-armhf-0.57]=arm-linux-gnueabihf [linux-i386]=i686-linux-gnu)
 floats=([linux-amd64-pd64]=64)
 host=([linux-amd64]=amd64 [linux-amd64-0.55]=amd64-0.55 [linux-amd64-0.57]=amd64-0.57 [linux-amd64-pd64]=amd64-pd64
-      [linux-arm64]=arm64 [linux-armhf]=armhf [linux-i386]=i386)
-emulator=([linux-arm64]=qemu-aarch64-static [linux-armhf]=qemu-arm-static)
+      [linux-arm64]=arm64 [linux-arm64-0.57]=arm64-0.57 [linux-armhf]=armhf [linux-armhf-0.57]=armhf-0.57
+      [linux-i386]=i386)
+emulator=([linux-arm64]=qemu-aarch64-static [linux-arm64-0.57]=qemu-aarch64-static [linux-armhf]=qemu-arm-static
+          [linux-armhf-0.57]=qemu-arm-static)
 declare -A passed failed digest took built
 
 # build PLATFORM: the plug-in and the unit tests for a Linux platform, once per folder.
@@ -174,9 +178,9 @@ for p in "${wanted[@]}"; do
   plugin=$(ls "$dir"/rondel~/rondel~.* | grep -v -- '-help\|-meta\|\.md$\|\.txt$' | grep '/rondel~\.' | head -n 1)
   objdump=objdump nm=nm
   if [ -n "${toolchain[$p]:-}" ]; then objdump=${toolchain[$p]}-objdump nm=${toolchain[$p]}-nm; fi
-  # The unit tests once per build: the x86-64 builds share theirs with 0.55 and 0.57.
+  # The unit tests once per build: Pd 0.55 and 0.57 run the build tested with 0.53.
   case $p in
-    linux-amd64-0.55|linux-amd64-0.57) digest[$p]=${digest[linux-amd64]:-} ;;
+    *-0.55|*-0.57) digest[$p]=${digest[${p%-0.5?}]:-} ;;
     *)
       gtest "$p" unit_tests ${emulator[$p]:-} "$dir/tests/unit_tests"
       which=float; [ "${floats[$p]:-32}" = 64 ] && which=double
@@ -200,7 +204,9 @@ for p in "${wanted[@]}"; do
     linux-amd64-0.57) pd="0.57 (forky)" file=rondel~.l_amd64 ;;
     linux-amd64-pd64) pd="pd64 0.57 (forky)" file=rondel~.linux-amd64-64.so ;;
     linux-arm64) pd="0.53 (bookworm), qemu" file=rondel~.l_arm64 ;;
+    linux-arm64-0.57) pd="0.57 (forky), qemu" file=rondel~.l_arm64 ;;
     linux-armhf) pd="0.53 (bookworm), qemu" file=rondel~.l_arm ;;
+    linux-armhf-0.57) pd="0.57 (forky), qemu" file=rondel~.l_arm ;;
     linux-i386) pd="0.53 (bookworm)" file=rondel~.l_i386 ;;
     windows-amd64) pd="stand-in, wine64" file=rondel~.m_amd64 ;;
     windows-i386) pd="stand-in, wine32" file=rondel~.m_i386 ;;

@@ -3,7 +3,7 @@
 # scripts/hosts.sh, for RONDEL_PD or by hand, e.g.
 #   $(bash scripts/pd_command.sh arm64) -nogui -path build-arm64/rondel~ -open patch.pd
 # Hosts: amd64 (this machine's own pd, 0.53), amd64-0.55, amd64-0.57,
-# amd64-pd64, arm64, armhf, i386 (0.53). The unpacked roots hold no package
+# amd64-pd64, arm64, armhf, i386 (0.53), arm64-0.57, armhf-0.57. The unpacked roots hold no package
 # scripts' work: each Pd runs through its root's own loader and libraries,
 # under qemu-user where the CPU is foreign, and without real-time priority
 # (-nrt): as root Pd would start its watchdog, a program of the root's that
@@ -35,5 +35,7 @@ case $host in
   i386) through_loader bookworm-i386 i386-linux-gnu lib/ld-linux.so.2 pd ;;
   arm64) under_qemu bookworm-arm64 qemu-aarch64-static ;;
   armhf) under_qemu bookworm-armhf qemu-arm-static ;;
+  arm64-0.57) under_qemu forky-arm64 qemu-aarch64-static ;;
+  armhf-0.57) under_qemu forky-armhf qemu-arm-static ;;
   *) echo "pd_command: unknown host $host" >&2; exit 2 ;;
 esac
