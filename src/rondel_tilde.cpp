@@ -3,12 +3,13 @@
 // set by messages or by the three right inlets; every move ramps the gains
 // linearly, sample by sample, from where they stand to the new targets.
 
-#include "m_pd.h"
+#include <cstdlib>
+
+#include "rondel_tilde.h"
 
 #include "controls.hpp"
 #include "gain_law.hpp"
-#include "gain_ramp.hpp"
-#include "per_count.hpp"
+#include "simd.hpp"
 
 #if defined(_WIN32)
 #define RONDEL_EXPORT __declspec(dllexport)
@@ -16,43 +17,11 @@
 #define RONDEL_EXPORT __attribute__((visibility("default")))
 #endif
 
-using rondel::kMaxOutputs;
-
 static t_class *rondel_class;
-
-typedef struct _rondel
-{
-    t_object x_obj;
-    t_float x_dist;                 /* 0 centre ... 1 on the circle */
-    t_float x_pos;                  /* position in turns, never negative */
-    t_float x_gain[kMaxOutputs];    /* current gain per output */
-    t_float x_target[kMaxOutputs];  /* gain at the end of the ramp */
-    t_float x_inc[kMaxOutputs];     /* per-sample gain step */
-    int x_sr;                       /* sample rate at creation, whole Hz */
-    int x_count;                    /* samples left to the snap */
-    int x_ramp;                     /* ramp length for the next move */
-    int x_nout;                     /* number of outputs, 2 ... 16 */
-    t_float x_f;                    /* main inlet's scalar */
-} t_rondel;
-
-static_assert(sizeof(t_float) == sizeof(float) && sizeof(t_sample) == sizeof(float),
-    "rondel~ is built for 32-bit floats");
 
 /* -------------------------- signal ------------------------------ */
 
-template <int N>
-static t_int *rondel_perform(t_int *w)
-{
-    t_rondel *x = (t_rondel *)(w[1]);
-    const t_sample *in = (t_sample *)(w[2]);
-    t_sample *out[N];
-    for (int k = 0; k < N; k++)
-        out[k] = (t_sample *)(w[3 + k]);
-    int n = (int)(w[N + 3]) - 1;
-    rondel::ramp_block<N>(in, out, n,
-        {x->x_gain, x->x_inc, x->x_target, &x->x_count});
-    return (w + N + 4);
-}
+static const t_rondel_performers *rondel_performers_cpu;  /* set at setup */
 
 template <int N>
 static void rondel_dspadd(t_rondel *x, t_signal **sp)
@@ -62,7 +31,7 @@ static void rondel_dspadd(t_rondel *x, t_signal **sp)
     for (int k = 0; k <= N; k++)
         vec[1 + k] = (t_int)sp[k]->s_vec;
     vec[N + 2] = (t_int)sp[0]->s_n + 1;
-    dsp_addv(rondel_perform<N>, N + 3, vec);
+    dsp_addv((*rondel_performers_cpu)[N], N + 3, vec);
 }
 
 static constexpr auto rondel_dspadders = rondel::per_count<void (*)(t_rondel *, t_signal **)>(
@@ -74,6 +43,26 @@ static void rondel_dsp(t_rondel *x, t_signal **sp)
         rondel_dspadders[x->x_nout](x, sp);
 }
 
+    /* the widest vector path this CPU runs; RONDEL_SIMD may ask for a
+    narrower one (to compare paths), and pd -verbose tells which it is */
+static void rondel_choosesimd(void)
+{
+#if RONDEL_DISPATCH
+    static constexpr auto sse2 = rondel_performers<rondel::lanes::Sse2>;
+    static const rondel::Simd paths[] = {rondel::Simd::sse2, rondel::Simd::avx2};
+    rondel::Simd s = rondel::choose_simd(paths, 2, getenv("RONDEL_SIMD"));
+    rondel_performers_cpu = s == rondel::Simd::avx2 ?
+        &rondel_performers_avx2 : &sse2;
+#else
+    static constexpr auto portable =
+        rondel_performers<rondel::lanes::Portable<t_sample>>;
+    rondel::Simd s = rondel::Simd::portable;
+    rondel_performers_cpu = &portable;
+#endif
+    logpost(NULL, PD_VERBOSE, "rondel~: %s perform routines",
+        rondel::simd_name(s));
+}
+
 /* ------------------------- control ------------------------------ */
 
     /* new targets for the stored position and distance, then a ramp
@@ -83,7 +72,7 @@ static void rondel_move(t_rondel *x)
     if (x->x_nout < 2 || x->x_nout > kMaxOutputs)
         return;
     rondel::kTargetRoutines[x->x_nout](x->x_pos, x->x_dist, x->x_target);
-    rondel::restart_ramp(x->x_gain, x->x_target, x->x_inc, x->x_count, x->x_ramp);
+    rondel::restart_ramp(rondel_rampstate(x), x->x_ramp);
 }
 
 static void rondel_floatval(t_rondel *x, t_floatarg f)
@@ -117,15 +106,13 @@ static void *rondel_new(t_floatarg f)
     x->x_sr = rondel::whole_rate(sys_getsr());
     for (int k = 0; k < kMaxOutputs; k++)
     {
-        x->x_inc[k] = 0;
-        x->x_gain[k] = 0;
-        x->x_target[k] = 0;
+        x->x_gain[k] = x->x_start[k] = x->x_target[k] = 0;
+        x->x_step[k] = 0;
     }
         /* output 1 carries the input and keeps it: the state reads
         "position 0, on the circle" and the first countdown lands there */
-    x->x_gain[0] = 1;
-    x->x_target[0] = 1;
-    x->x_ramp = x->x_count = rondel::default_ramp(x->x_sr);
+    x->x_gain[0] = x->x_start[0] = x->x_target[0] = 1;
+    x->x_ramp = x->x_count = x->x_length = rondel::default_ramp(x->x_sr);
     x->x_dist = 1;
     x->x_pos = 0;
     return (x);
@@ -144,5 +131,6 @@ extern "C" RONDEL_EXPORT void rondel_tilde_setup(void)
     CLASS_MAINSIGNALIN(rondel_class, t_rondel, x_f);
     class_addmethod(rondel_class, (t_method)rondel_dsp, gensym("dsp"), A_CANT, 0);
     class_sethelpsymbol(rondel_class, gensym("rondel~"));
+    rondel_choosesimd();
     post("rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet");
 }

@@ -58,13 +58,14 @@ std::string scratch_dir()
     return dir ? dir : "/tmp";
 }
 
-std::string run_patch(const std::string& patch, const std::string& extra)
+std::string run_patch(const std::string& patch, const std::string& extra, const std::string& environment)
 {
     const std::string dir = scratch_dir();
     std::ofstream(dir + "/main.pd") << patch;
     // A wrapper (valgrind, or env with sanitizer runtimes) may come from the environment.
     const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
-    const std::string cmd = "cd " + dir + " && timeout 600 " + (wrapper ? std::string(wrapper) + " " : "") + RONDEL_PD
+    const std::string cmd = "cd " + dir + " && " + (environment.empty() ? "" : "env " + environment + " ") + "timeout 600 " +
+                            (wrapper ? std::string(wrapper) + " " : "") + RONDEL_PD
                             " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
                             " -open main.pd 2>&1";
     std::string log;
@@ -133,8 +134,14 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
 
     Canvas top;
     const int lb = top.obj("loadbang");
-    const int start = top.msg("\\; pd dsp 1 \\; rec bang");
+    const int start = top.msg(s.record_at ? "\\; pd dsp 1" : "\\; pd dsp 1 \\; rec bang");
     top.connect(lb, 0, start, 0);
+    if (s.record_at) {
+        const int d = top.obj("delay " + std::to_string(s.record_at) + " 1 samp");
+        const int m = top.msg("\\; rec bang");
+        top.connect(lb, 0, d, 0);
+        top.connect(d, 0, m, 0);
+    }
     for (const std::string& a : arrays)
         top.obj("array define " + a + " " + std::to_string(s.samples));
     std::map<int, std::string> at;  // one message box per time keeps the events in order
@@ -159,7 +166,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     std::string write = "write -wave -bytes 4 " + wav;
     for (const std::string& a : arrays)
         write += " " + a;
-    const int end = top.obj("delay " + std::to_string(s.duration ? s.duration : s.samples) + " 1 samp");
+    const int end = top.obj("delay " + std::to_string(s.duration ? s.duration : s.record_at + s.samples) + " 1 samp");
     const int seq = top.obj("t b b");
     const int wmsg = top.msg(write);
     const int sf = top.obj("soundfiler");
@@ -173,7 +180,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     const std::string patch = "#N canvas 0 0 800 600 12;\n" + top.text() +
                               "#N canvas 0 0 600 600 dut 0;\n" + sub.text() + "#X restore 400 10 pd dut;\n";
     Recording r;
-    r.log = run_patch(patch, "-r " + std::to_string(s.rate));
+    r.log = run_patch(patch, "-r " + std::to_string(s.rate) + " " + s.pd_flags, s.environment);
     auto ch = tools::read_float_wav(wav);
     if (ch.size() != arrays.size())
         return r;

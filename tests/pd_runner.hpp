@@ -21,12 +21,15 @@ struct Scenario {
     std::vector<std::string> objects = {"4"};  ///< creation arguments, one object each
     std::string source = "osc~ 1000";          ///< the input, recorded too
     int samples = 4096;                        ///< recorded length
-    int duration = 0;                          ///< logical time to run, 0: `samples`
+    int record_at = 0;                         ///< first recorded sample (a block boundary)
+    int duration = 0;                          ///< logical time to run, 0: `record_at` + `samples`
     std::string block;                         ///< block~ arguments of the subpatch (size, overlap); empty: none
     bool own_buffer = false;                   ///< feed each object through its own [*~ 1], whose buffer
                                                ///< Pd may hand on as one of the object's outlets
     int rate = 44100;
     bool finite = false;                       ///< also record whether each outlet is finite
+    std::string environment;                   ///< NAME=VALUE words for the host's environment
+    std::string pd_flags;                      ///< more flags for pd, e.g. -verbose
     std::vector<Event> events;
 };
 
@@ -45,8 +48,9 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets);
 /// Marks a log whose host exited with an error (a crash, or a finding of valgrind or a sanitizer).
 inline constexpr const char* kHostFailed = "[pd exit status ";
 
-/// Runs pd on a patch text and returns its log; `extra` goes on the command line.
-std::string run_patch(const std::string& patch, const std::string& extra = "");
+/// Runs pd on a patch text and returns its log; `extra` goes on the command
+/// line, `environment` (NAME=VALUE words) into pd's environment.
+std::string run_patch(const std::string& patch, const std::string& extra = "", const std::string& environment = "");
 
 /// Folder for this run's files, made anew.
 std::string scratch_dir();

@@ -8,8 +8,10 @@ report=$(objdump -d --no-show-raw-insn -C "$1" | awk '
   /\tcall/ { n++ }
   END { if (name ~ /rondel_perform</) print name, n }')
 routines=$(grep -c . <<<"$report")
-[ "$routines" -eq 15 ] || { echo "FAIL: $routines perform routines found, 15 expected"; echo "$report"; exit 1; }
+# 15 routines (N = 2 … 16) for each vector path the plug-in carries
+[ "$routines" -gt 0 ] && [ $((routines % 15)) -eq 0 ] ||
+  { echo "FAIL: $routines perform routines found, a multiple of 15 expected"; echo "$report"; exit 1; }
 if awk '$NF != 0' <<<"$report" | grep -q .; then
   echo "FAIL: perform routines that call:"; awk '$NF != 0' <<<"$report"; exit 1
 fi
-echo "ok: 15 perform routines, none makes a call"
+echo "ok: $routines perform routines, none makes a call"

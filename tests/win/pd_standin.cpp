@@ -134,6 +134,20 @@ void post(const char* fmt, ...)
     host().posts += "\n";
 }
 
+// Like Pd started without -verbose: verbose lines are not shown.
+void logpost(const void*, int level, const char* fmt, ...)
+{
+    if (level > PD_DEBUG)
+        return;
+    char line[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(line, sizeof line, fmt, ap);
+    va_end(ap);
+    host().posts += line;
+    host().posts += "\n";
+}
+
 void standin_set_samplerate(t_float sr) { host().sr = sr; }
 
 t_class* standin_find_class(const char* name)
