@@ -15,12 +15,12 @@ bash scripts/setup.sh clang libclang-rt-14-dev valgrind \
 jobs=$(nproc)
 
 echo "== release build"
-cmake -S . -B build >/dev/null
+cmake -S . -B build -DRONDEL_TESTS=ON -DRONDEL_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
 echo "== sanitizer build"
-cmake -S . -B build-san -DRONDEL_SANITIZE=ON -DRONDEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build-san -DRONDEL_TESTS=ON -DRONDEL_SANITIZE=ON -DRONDEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-san -j"$jobs"
 ctest --test-dir build-san --output-on-failure
 

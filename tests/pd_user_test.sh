@@ -3,8 +3,10 @@
 #   help     the help patch opens with every box created and every wire made;
 #   install  `cmake --install` makes one rondel~/ folder that Pd finds by its
 #            search path, and the help patch opens from there;
-#   package  the deken archive is named as deken expects and holds the files.
-# Usage: tests/pd_user_test.sh help|install|package BUILD_DIR
+#   package  the deken archive is named as deken expects and holds the files;
+#   source   a build from source on a machine without Google Test or Google
+#            Benchmark makes the plug-in and its help, and no test program.
+# Usage: tests/pd_user_test.sh help|install|package|source BUILD_DIR
 set -euo pipefail
 mode=$1
 build=$(cd "$2" && pwd)
@@ -74,5 +76,28 @@ case $mode in
     open_in_pd "$tmp/log" "$tmp/unpacked/rondel~/rondel~-help.pd" -path "$tmp/unpacked"
     clean_log "$tmp/log" "help patch opens from the unpacked package"
     ;;
-  *) echo "usage: $0 help|install|package BUILD_DIR" >&2; exit 2 ;;
+  source)
+    # A user's two lines, on a machine that lacks both test libraries.
+    cmake -S "$src" -B "$tmp/build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=TRUE \
+      -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=TRUE >"$tmp/configure.log" 2>&1 ||
+      { echo "FAIL: configure:"; cat "$tmp/configure.log"; exit 1; }
+    grep -q "^-- rondel~: skipping the tests .* and benchmarks" "$tmp/configure.log" ||
+      { echo "FAIL: no line saying the tests are skipped:"; cat "$tmp/configure.log"; exit 1; }
+    touch "$tmp/configured"
+    cmake --build "$tmp/build" -j2 >"$tmp/build.log" 2>&1 || { echo "FAIL: build:"; cat "$tmp/build.log"; exit 1; }
+    for f in rondel~.pd_linux rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
+      [ -f "$tmp/build/rondel~/$f" ] || { echo "FAIL: the build made no $f"; exit 1; }
+    done
+    built=$(cd "$tmp/build" && find . -type f -newer "$tmp/configured" ! -path "*/CMakeFiles/*")
+    [ "$built" = "./rondel~/rondel~.pd_linux" ] || { echo "FAIL: a user's build made:"; echo "$built"; exit 1; }
+    echo "ok: a plain build without the test libraries makes the plug-in and its help only"
+    # Asking for the tests there says what is missing instead of building half.
+    if cmake -S "$src" -B "$tmp/build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=TRUE -DRONDEL_TESTS=ON \
+         >"$tmp/tests.log" 2>&1; then
+      echo "FAIL: tests turned on without Google Test configured:"; cat "$tmp/tests.log"; exit 1
+    fi
+    grep -q "GTest" "$tmp/tests.log" || { echo "FAIL: no word of Google Test:"; cat "$tmp/tests.log"; exit 1; }
+    echo "ok: tests turned on without Google Test stop the configure and name it"
+    ;;
+  *) echo "usage: $0 help|install|package|source BUILD_DIR" >&2; exit 2 ;;
 esac
