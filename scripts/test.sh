@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh clang libclang-rt-14-dev valgrind \
+bash scripts/setup.sh clang libclang-rt-14-dev valgrind puredata-gui \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
 jobs=$(nproc)
 
