@@ -180,7 +180,7 @@ def meta_file():
 
 
 def main_canvas():
-    m = Canvas("#N canvas 200 40 700 785 12;")
+    m = Canvas("#N canvas 200 40 700 795 12;")
     m.obj(26, 13, "rondel~")
     m.text(96, 14, f"- {DESCRIPTION}")
     m.sub(reference(), 480, 13, "reference")
@@ -243,8 +243,8 @@ def main_canvas():
     m.obj(30, 500, "output~", "out")
     for k, side in ((0, 0), (3, 0), (1, 1), (2, 1)):
         m.wire("r", k, "out", side)
-    m.text(30, 565, "on two channels: loudspeakers 1 and 4 left \\, 2 and 3 right. With four loudspeakers "
-                    "use [dac~ 1 2 3 4] instead.", 50)
+    m.text(30, 565, "raise the level to listen (that also turns DSP on). On two channels loudspeakers 1 and "
+                    "4 play left \\, 2 and 3 right. With four loudspeakers use [dac~ 1 2 3 4] instead.", 66)
 
     # level of each loudspeaker
     for k in range(4):
@@ -258,15 +258,15 @@ def main_canvas():
     # further pages, one row each: a second row is free
     pages = [(gain_law(), "gain-law", "how the gains are found \\, and why the centre is louder")]
     for i, (page, name, note) in enumerate(pages):
-        y = 625 + 30 * i
+        y = 640 + 30 * i
         m.sub(page, 30, y, name)
         m.text(140, y + 1, note, 70)
-    m.sub(meta(), 30, 695, "META")
-    m.rule(730)
-    m.text(20, 743, "see also:")
+    m.sub(meta(), 30, 705, "META")
+    m.rule(740)
+    m.text(20, 753, "see also:")
     for x, name in ((100, "wrap"), (145, "line~"), (195, "vline~"), (250, "dac~")):
-        m.obj(x, 742, name)
-    m.text(330, 743, "updated for rondel~ @PROJECT_VERSION@ (Pd 0.53 or later)")
+        m.obj(x, 752, name)
+    m.text(330, 753, "updated for rondel~ @PROJECT_VERSION@ (Pd 0.53 or later)")
     return m
 
 
