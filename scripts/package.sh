@@ -22,7 +22,7 @@ trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/rondel~"
 archs="(Linux-amd64-32)"
 cp "$build/rondel~/rondel~.pd_linux" "$build/rondel~/rondel~-help.pd" "$build/rondel~/rondel~-meta.pd" "$stage/rondel~/"
-cp README.md "$stage/rondel~/README.md"
+cp help/README.md "$stage/rondel~/README.md"
 cp LICENSE "$stage/rondel~/LICENSE.txt"
 if [ -f build-win/rondel~/rondel~.dll ]; then
   cp build-win/rondel~/rondel~.dll "$stage/rondel~/"
@@ -32,7 +32,8 @@ fi
 name="rondel~[v$version]$archs.dek"
 rm -f "$out"/rondel~\[v*.dek*
 ( cd "$stage" && cmake -E tar cf "$out/$name" --format=zip "rondel~" )
-( cd "$out" && sha256sum "$name" > "$name.sha256" )
+# Pd's deken compares the whole file, trimmed, with the bare digest.
+sha256sum "$out/$name" | cut -d " " -f 1 > "$out/$name.sha256"
 description=$(sed -n 's/^#X text [0-9]* [0-9]* DESCRIPTION \(.*\);$/\1/p' "$build/rondel~/rondel~-help.pd" | head -n 1)
 printf 'rondel~\t%s\n' "$description" > "$out/$name.txt"
 echo "$out/$name"

@@ -10,17 +10,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh clang libclang-rt-14-dev valgrind \
+bash scripts/setup.sh clang libclang-rt-14-dev valgrind puredata-gui \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
 jobs=$(nproc)
 
 echo "== release build"
-cmake -S . -B build >/dev/null
+cmake -S . -B build -DRONDEL_TESTS=ON -DRONDEL_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
 echo "== sanitizer build"
-cmake -S . -B build-san -DRONDEL_SANITIZE=ON -DRONDEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build-san -DRONDEL_TESTS=ON -DRONDEL_SANITIZE=ON -DRONDEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-san -j"$jobs"
 ctest --test-dir build-san --output-on-failure
 

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DRONDEL_BENCH=OFF >/dev/null
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DRONDEL_TESTS=ON -DRONDEL_BENCH=OFF >/dev/null
 cmake --build build-win -j"$(nproc)"
 bash tests/exports_check.sh windows build-win/rondel~/rondel~.dll x86_64-w64-mingw32-objdump
 wine=/usr/lib/wine/wine64

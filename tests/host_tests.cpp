@@ -318,6 +318,14 @@ TEST(Host, ValuesThatUsedToBreakTheRampStayFinite)
     expect_as_model(s, r);
 }
 
+// Run on purpose only (tests/scratch_check.sh): a failing test keeps its
+// scratch folder and says where it is.
+TEST(Scratch, DISABLED_FailsOnPurpose)
+{
+    run_patch("#N canvas 0 0 300 200 12;\n#X obj 10 10 loadbang;\n#X msg 10 40 \\; pd quit;\n#X connect 0 0 1 0;\n");
+    ADD_FAILURE() << "failing on purpose";
+}
+
 }  // namespace
 
 namespace {

@@ -1,10 +1,14 @@
 #include "pd_runner.hpp"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "wav.hpp"
 
@@ -49,13 +53,79 @@ std::string escape_semicolons(const std::string& s)
     return out;
 }
 
+// The runs' files live in one folder per test program ($TMPDIR or /tmp,
+// rondel-test-XXXXXX), one folder per test inside it. A test that passes
+// takes its folder with it; a failing one keeps its patches and recordings
+// and says where they are. Nothing is left once every test has passed.
+class ScratchFolders : public testing::EmptyTestEventListener {
+public:
+    std::string next()
+    {
+        namespace fs = std::filesystem;
+        if (root_.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/rondel-test-XXXXXX";
+            if (!mkdtemp(tmpl.data()))
+                throw std::runtime_error("cannot make a scratch folder from " + tmpl);
+            root_ = tmpl;
+        }
+        const testing::TestInfo* t = testing::UnitTest::GetInstance()->current_test_info();
+        const fs::path run = fs::path(root_) / (t ? folder(*t) : "outside-tests") / std::to_string(++runs_);
+        std::error_code ec;
+        fs::create_directories(run, ec);
+        if (ec)
+            throw std::runtime_error("cannot make " + run.string() + ": " + ec.message());
+        return run.string();
+    }
+
+    void OnTestEnd(const testing::TestInfo& t) override
+    {
+        namespace fs = std::filesystem;
+        if (root_.empty())
+            return;
+        const fs::path test = fs::path(root_) / folder(t);
+        std::error_code ec;
+        if (!fs::exists(test, ec))
+            return;
+        if (t.result()->Passed())
+            fs::remove_all(test, ec);
+        else
+            std::printf("[ scratch  ] %s kept in %s\n", t.name(), test.c_str());
+    }
+
+    void OnTestProgramEnd(const testing::UnitTest&) override
+    {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        if (root_.empty() || fs::remove(root_, ec))  // only while empty
+            return;
+        std::printf("[ scratch  ] kept %s\n", root_.c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    static std::string folder(const testing::TestInfo& t)
+    {
+        return std::string(t.test_suite_name()) + "." + t.name();
+    }
+
+    std::string root_;
+    int runs_ = 0;
+};
+
+// The tests run under gtest's own main(), so the listener joins while the
+// program loads; gtest owns it from then on.
+ScratchFolders* const scratch = [] {
+    auto* s = new ScratchFolders;
+    testing::UnitTest::GetInstance()->listeners().Append(s);
+    return s;
+}();
+
 }  // namespace
 
 std::string scratch_dir()
 {
-    char tmpl[] = "/tmp/rondel-test-XXXXXX";
-    const char* dir = mkdtemp(tmpl);
-    return dir ? dir : "/tmp";
+    return scratch->next();
 }
 
 std::string run_patch(const std::string& patch, const std::string& extra, const std::string& environment)

@@ -1,10 +1,12 @@
 // The pure parts without Pd: gain law, controls and the ramp rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "controls.hpp"
@@ -71,6 +73,51 @@ TEST(GainLaw, CentreGivesEqualGainsEverywhere)
             EXPECT_EQ(bits(targets(n, pos, 0.0f)), bits(std::vector<float>(n, expected)))
                 << "N = " << n << ", position " << pos;
         }
+}
+
+// Sum of the squared gains over positions 0 … 1 in 1/960 steps (a multiple
+// of every N here, so each loudspeaker's own position is among them).
+std::pair<double, double> power_range(int n, float dist)
+{
+    double lo = 1e9, hi = 0;
+    for (int j = 0; j < 960; ++j) {
+        double power = 0;
+        for (float g : targets(n, static_cast<float>(j) / 960.0f, dist))
+            power += static_cast<double>(g) * g;
+        lo = std::min(lo, power);
+        hi = std::max(hi, power);
+    }
+    return {lo, hi};
+}
+
+TEST(GainLaw, LoudnessTowardsTheCentreIsAsDocumented)
+{
+    // The table in the help's gain-law page and in the README, to the
+    // digits printed there: the sum's lowest and highest value over positions.
+    struct Row { int n; float dist; double lo, hi, tolerance; };
+    const Row rows[] = {
+        {3, 1.0f, 1, 1, 1e-5},       {8, 1.0f, 1, 1, 1e-5},         {16, 1.0f, 1, 1, 1e-5},
+        {3, 0.75f, 0.96, 1.15, 5e-3}, {8, 0.75f, 0.96, 1.15, 5e-3},  {16, 0.75f, 0.96, 1.15, 5e-3},
+        {3, 0.5f, 0.98, 1.125, 5e-3}, {8, 0.5f, 1.125, 1.125, 1e-5}, {16, 0.5f, 1.125, 1.125, 1e-5},
+        {3, 0.25f, 0.93, 0.98, 5e-3}, {8, 0.25f, 1.56, 1.56, 5e-3},  {16, 0.25f, 1.56, 1.56, 5e-3},
+        {3, 0.125f, 0.85, 0.87, 5e-3}, {8, 0.125f, 1.9, 1.9, 5e-3},  {16, 0.125f, 2.53, 2.53, 5e-3},
+        {3, 0.0f, 0.75, 0.75, 1e-6},  {8, 0.0f, 2, 2, 1e-6},         {16, 0.0f, 4, 4, 1e-6},
+    };
+    for (const Row& r : rows) {
+        const auto [lo, hi] = power_range(r.n, r.dist);
+        EXPECT_NEAR(lo, r.lo, r.tolerance) << "N = " << r.n << ", dist " << r.dist;
+        EXPECT_NEAR(hi, r.hi, r.tolerance) << "N = " << r.n << ", dist " << r.dist;
+    }
+    // From the circle to distance 0.5 the sum stays within 0.93 … 1.16, for any N;
+    // at the centre it is N/4 (1 for two loudspeakers).
+    for (int n = 2; n <= kMaxOutputs; ++n) {
+        for (int i = 50; i <= 100; ++i) {
+            const auto [lo, hi] = power_range(n, static_cast<float>(i) / 100.0f);
+            EXPECT_GE(lo, 0.925) << "N = " << n << ", dist " << i / 100.0;
+            EXPECT_LE(hi, 1.16) << "N = " << n << ", dist " << i / 100.0;
+        }
+        EXPECT_NEAR(power_range(n, 0.0f).second, n == 2 ? 1.0 : n / 4.0, 1e-6) << "N = " << n;
+    }
 }
 
 TEST(GainLaw, WholeTurnsChangeNothingForPowersOfTwo)
