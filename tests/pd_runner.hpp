@@ -27,6 +27,8 @@ struct Scenario {
                                                ///< Pd may hand on as one of the object's outlets
     int rate = 44100;
     bool finite = false;                       ///< also record whether each outlet is finite
+    bool split_multichannel = false;           ///< objects made with -m feed [snake~ out N], whose
+                                               ///< outlets are recorded (hosts with multichannel signals)
     std::vector<Event> events;
 };
 
@@ -47,6 +49,19 @@ inline constexpr const char* kHostFailed = "[pd exit status ";
 
 /// Runs pd on a patch text and returns its log; `extra` goes on the command line.
 std::string run_patch(const std::string& patch, const std::string& extra = "");
+
+/// The host's version, e.g. {0, 57}; {0, 0} if it could not be read.
+struct PdVersion {
+    int major = 0, minor = 0;
+    /// Whether the host has multichannel signals (Pd 0.54 on).
+    bool multichannel() const { return major > 0 || minor >= 54; }
+};
+
+/// Version of the pd the tests run (RONDEL_PD), asked once.
+PdVersion host_version();
+
+/// The pd command the tests run: RONDEL_PD from the environment, else the one found at build time.
+std::string pd_command();
 
 /// Folder for this run's files, made anew.
 std::string scratch_dir();

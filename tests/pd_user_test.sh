@@ -5,6 +5,7 @@
 #            search path, and the help patch opens from there;
 #   package  the deken archive is named as deken expects and holds the files.
 # Usage: tests/pd_user_test.sh help|install|package BUILD_DIR
+# RONDEL_PD, if set, is the pd command to run (default: pd).
 set -euo pipefail
 mode=$1
 build=$(cd "$2" && pwd)
@@ -18,7 +19,7 @@ open_in_pd() {
   local log=$1 patch=$2
   shift 2
   ( cd "$(dirname "$patch")" &&
-    timeout 60 pd -nogui -nosound -batch -noprefs -stderr "$@" -open "$(basename "$patch")" -send "pd quit" ) >"$log" 2>&1
+    timeout 60 ${RONDEL_PD:-pd} -nogui -nosound -batch -noprefs -stderr "$@" -open "$(basename "$patch")" -send "pd quit" ) >"$log" 2>&1
 }
 
 # clean_log LOG WHAT: the plug-in loaded once and nothing failed
