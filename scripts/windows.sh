@@ -10,9 +10,12 @@ cmake --build build-win -j"$(nproc)"
 bash tests/exports_check.sh windows build-win/rondel~/rondel~.dll x86_64-w64-mingw32-objdump
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-# The run loads the plug-in from its own folder, beside the stand-in pd.dll.
-cp build-win/rondel~/rondel~.dll build-win/windows-run/
-status=0
-( cd build-win/windows-run && WINEDEBUG=-all "$wine" windows_run.exe ) > build-win/windows-run.log 2>&1 || status=$?
-grep -v -E "^wine: (created|configuration|failed to open)" build-win/windows-run.log || true
-[ "$status" -eq 0 ] && grep -q -E "^windows run: [0-9]+ passed, 0 failed" build-win/windows-run.log || exit 1
+# The run loads the plug-in from its own folder, beside the stand-in pd.dll:
+# one without multichannel signals, one with them.
+for run in windows-run windows-run-mc; do
+  cp build-win/rondel~/rondel~.dll build-win/$run/
+  status=0
+  ( cd build-win/$run && WINEDEBUG=-all "$wine" windows_run.exe ) > build-win/$run.log 2>&1 || status=$?
+  grep -v -E "^wine: (created|configuration|failed to open)" build-win/$run.log || true
+  [ "$status" -eq 0 ] && grep -q -E "^windows run: [0-9]+ passed, 0 failed" build-win/$run.log || exit 1
+done
