@@ -90,6 +90,27 @@ meta.text(12, 130, "INLET_2 float")
 meta.text(12, 150, "INLET_3 float")
 meta.text(12, 170, "OUTLET_N signal")
 
+def multichannel_page():
+    """The -m flag: one multichannel outlet. Opens without error in every Pd:
+    [snake~] is only named, since Pd before 0.54 has none."""
+    mc = Canvas("#N canvas 660 90 600 520 multichannel 0;")
+    mc.text(20, 15, "One outlet of N channels: rondel~ -m N", None)
+    mc.text(20, 45, "With the flag -m (before N \\, as in Pd's own objects) the N outputs leave as one multichannel signal of N channels: channel k carries exactly what outlet k of [rondel~ N] carries. The inlets are the same. One cable then reaches [dac~] \\, [snake~ out N] or any multichannel chain.", 76)
+    mc.obj(30, 150, "osc~ 440", "osc")
+    mc.obj(30, 180, "*~ 0.1", "quiet")
+    mc.add("#X floatatom 120 180 6 0 1 2 position - - 0", "pos")
+    mc.obj(30, 225, "rondel~ -m 4", "r")
+    mc.obj(30, 275, "dac~ 1 2 3 4", "dac")
+    mc.wire("osc", 0, "quiet", 0)
+    mc.wire("quiet", 0, "r", 0)
+    mc.wire("pos", 0, "r", 1)
+    mc.wire("r", 0, "dac", 0)
+    mc.text(170, 225, "one cable \\, four channels: [dac~] spreads them over its outputs 1 to 4", 40)
+    mc.text(20, 320, "Multichannel signals came with Pd 0.54. In older versions -m gives N separate outlets instead \\, with one line in the console saying so \\, and the patch keeps working (here only outlet 1 is wired then).", 76)
+    mc.text(20, 390, "The input takes one channel. Like Pd's own filters and [env~] \\, rondel~ refuses a multichannel input: it posts an error and its outputs stay silent until the input has one channel again. Take one channel out with [snake~ out] \\, or add the channels up first.", 76)
+    return mc
+
+
 m = Canvas("#N canvas 200 40 700 620 12;")
 m.obj(26, 13, "rondel~")
 m.text(96, 14, "- spread one signal over N loudspeakers on a circle")
@@ -139,6 +160,8 @@ m.obj(260, 515, "dac~ 1 2 3 4", "dac")
 for k in range(4):
     m.wire("r", k, "dac", k)
 
+m.sub(multichannel_page(), 30, 400, "multichannel")
+m.text(30, 425, "-m: one outlet of N channels", 30)
 m.sub(law, 30, 450, "gain-law")
 m.text(30, 475, "how the gains are found", 24)
 m.sub(meta, 30, 515, "META")
