@@ -1,7 +1,9 @@
 // Cost of one perform block for N outputs, in three states (still, ramping,
 // a block with the snap), against two baselines measured in the same run:
 // the floor (N outputs = input × a constant gain) and the plain per-sample
-// routine. Prints the ratios after Google Benchmark's own table.
+// routine; and the same blocks with the outputs as consecutive channels of
+// one vector, as [rondel~ -m N] gets them. Prints the ratios after Google
+// Benchmark's own table.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -20,11 +22,13 @@ namespace {
 struct Buffers {
     std::vector<float> in;
     std::vector<std::vector<float>> out;
+    std::vector<float> channels;  // the outputs one after the other, for one N-channel signal
     float* ptr[kMaxOutputs];
     float gain[kMaxOutputs], inc[kMaxOutputs], target[kMaxOutputs];
     std::int32_t count = 0;
 
-    Buffers(int n_out, int len, bool ramping) : in(len), out(n_out, std::vector<float>(len))
+    Buffers(int n_out, int len, bool ramping, bool one_vector = false)
+        : in(len), out(one_vector ? 0 : n_out, std::vector<float>(len)), channels(one_vector ? n_out * len : 0)
     {
         for (int i = 0; i < len; ++i)
             in[i] = static_cast<float>((i * 7919) % 2000) / 1000.0f - 1.0f;
@@ -34,7 +38,7 @@ struct Buffers {
             inc[k] = ramping ? 1e-9f * static_cast<float>(k + 1) : 0.0f;
         }
         for (int k = 0; k < n_out; ++k)
-            ptr[k] = out[k].data();
+            ptr[k] = one_vector ? channels.data() + k * len : out[k].data();
     }
 };
 
@@ -65,12 +69,13 @@ void BM_Floor(benchmark::State& st)
     }
 }
 
-// One block per iteration with the fast kernel or the plain per-sample routine.
-template <int N, State S, bool Fast>
+// One block per iteration with the fast kernel or the plain per-sample
+// routine, the outputs in vectors of their own or as channels of one.
+template <int N, State S, bool Fast, bool OneVector = false>
 void BM_Block(benchmark::State& st)
 {
     const int len = static_cast<int>(st.range(0));
-    Buffers b(N, len, S != State::kStill);
+    Buffers b(N, len, S != State::kStill, OneVector);
     for (auto _ : st) {
         b.count = start_count(S, len);
         if (S == State::kSnap)
@@ -91,7 +96,10 @@ void BM_Block(benchmark::State& st)
     BENCHMARK(BM_Block<N, State::kSnap, true>)->Name("snap/" #N)->Arg(64)->Arg(1024);          \
     BENCHMARK(BM_Block<N, State::kStill, false>)->Name("ref-still/" #N)->Arg(64)->Arg(1024);   \
     BENCHMARK(BM_Block<N, State::kRamping, false>)->Name("ref-ramping/" #N)->Arg(64)->Arg(1024); \
-    BENCHMARK(BM_Block<N, State::kSnap, false>)->Name("ref-snap/" #N)->Arg(64)->Arg(1024)
+    BENCHMARK(BM_Block<N, State::kSnap, false>)->Name("ref-snap/" #N)->Arg(64)->Arg(1024);       \
+    BENCHMARK(BM_Block<N, State::kStill, true, true>)->Name("mc-still/" #N)->Arg(64)->Arg(1024);   \
+    BENCHMARK(BM_Block<N, State::kRamping, true, true>)->Name("mc-ramping/" #N)->Arg(64)->Arg(1024); \
+    BENCHMARK(BM_Block<N, State::kSnap, true, true>)->Name("mc-snap/" #N)->Arg(64)->Arg(1024)
 
 RONDEL_BENCH_N(2);
 RONDEL_BENCH_N(4);
@@ -136,6 +144,22 @@ int main(int argc, char** argv)
             std::printf("%4d %6d | %7.2f %7.2f %7.2f | %7.2f %7.2f %7.2f\n", n, len, ratio(t("still"), floor),
                         ratio(t("ramping"), floor), ratio(t("snap"), floor), ratio(t("still"), t("ref-still")),
                         ratio(t("ramping"), t("ref-ramping")), ratio(t("snap"), t("ref-snap")));
+        }
+
+    std::printf("\nratios (this run): outputs as channels of one vector (-m) / outputs in vectors of their own\n");
+    std::printf("%4s %6s | %7s %7s %7s\n", "N", "block", "still", "ramping", "snap");
+    for (int n : {2, 4, 8, 16})
+        for (int len : {64, 1024}) {
+            const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
+            auto t = [&](const std::string& what) {
+                auto it = rep.ns.find(what + tail);
+                return it == rep.ns.end() ? 0.0 : it->second;
+            };
+            auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+            if (t("mc-still") == 0)
+                continue;
+            std::printf("%4d %6d | %7.2f %7.2f %7.2f\n", n, len, ratio(t("mc-still"), t("still")),
+                        ratio(t("mc-ramping"), t("ramping")), ratio(t("mc-snap"), t("snap")));
         }
     benchmark::Shutdown();
     return 0;
