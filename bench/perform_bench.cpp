@@ -128,39 +128,34 @@ int main(int argc, char** argv)
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
 
-    std::printf("\nratios (this run): fast routine / floor, and fast / plain per-sample routine\n");
-    std::printf("%4s %6s | %7s %7s %7s | %7s %7s %7s\n", "N", "block", "still", "ramping", "snap", "still", "ramping", "snap");
-    for (int n : {2, 4, 8, 16})
-        for (int len : {64, 1024}) {
-            const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
-            auto t = [&](const std::string& what) {
-                auto it = rep.ns.find(what + tail);
-                return it == rep.ns.end() ? 0.0 : it->second;
-            };
-            const double floor = t("floor");
-            if (floor == 0)
-                continue;
-            auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-            std::printf("%4d %6d | %7.2f %7.2f %7.2f | %7.2f %7.2f %7.2f\n", n, len, ratio(t("still"), floor),
-                        ratio(t("ramping"), floor), ratio(t("snap"), floor), ratio(t("still"), t("ref-still")),
-                        ratio(t("ramping"), t("ref-ramping")), ratio(t("snap"), t("ref-snap")));
-        }
-
-    std::printf("\nratios (this run): outputs as channels of one vector (-m) / outputs in vectors of their own\n");
-    std::printf("%4s %6s | %7s %7s %7s\n", "N", "block", "still", "ramping", "snap");
-    for (int n : {2, 4, 8, 16})
-        for (int len : {64, 1024}) {
-            const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
-            auto t = [&](const std::string& what) {
-                auto it = rep.ns.find(what + tail);
-                return it == rep.ns.end() ? 0.0 : it->second;
-            };
-            auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-            if (t("mc-still") == 0)
-                continue;
-            std::printf("%4d %6d | %7.2f %7.2f %7.2f\n", n, len, ratio(t("mc-still"), t("still")),
-                        ratio(t("mc-ramping"), t("ramping")), ratio(t("mc-snap"), t("snap")));
-        }
+    // Each row: N, block, then for still, ramping and snap the ratio of the
+    // two runs that `names` gives for the state.
+    auto table = [&](const char* title, auto names) {
+        std::printf("\nratios (this run): %s\n%4s %6s | %7s %7s %7s\n", title, "N", "block", "still", "ramping", "snap");
+        for (int n : {2, 4, 8, 16})
+            for (int len : {64, 1024}) {
+                const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
+                auto t = [&](const std::string& what) {
+                    auto it = rep.ns.find(what + tail);
+                    return it == rep.ns.end() ? 0.0 : it->second;
+                };
+                double r[3];
+                bool all = true;
+                int i = 0;
+                for (const char* state : {"still", "ramping", "snap"}) {
+                    const auto [a, b] = names(std::string(state));
+                    all = all && t(a) > 0 && t(b) > 0;
+                    r[i++] = t(b) > 0 ? t(a) / t(b) : 0.0;
+                }
+                if (all)
+                    std::printf("%4d %6d | %7.2f %7.2f %7.2f\n", n, len, r[0], r[1], r[2]);
+            }
+    };
+    using Names = std::pair<std::string, std::string>;
+    table("fast routine / floor", [](const std::string& s) { return Names{s, "floor"}; });
+    table("fast / plain per-sample routine", [](const std::string& s) { return Names{s, "ref-" + s}; });
+    table("outputs as channels of one vector (-m) / outputs in vectors of their own",
+          [](const std::string& s) { return Names{"mc-" + s, s}; });
     benchmark::Shutdown();
     return 0;
 }

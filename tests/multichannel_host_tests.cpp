@@ -21,17 +21,8 @@ using namespace rondel::test;
 
 namespace {
 
-const char* const kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
 const char* const kFallback = "rondel~: -m needs Pd 0.54 or newer";
 const char* const kRefused = "rondel~: can't take multichannel inputs (2 channels): outputs silent";
-
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
 
 std::string host_name()
 {

@@ -66,4 +66,16 @@ std::string pd_command();
 /// Folder for this run's files, made anew.
 std::string scratch_dir();
 
+/// Line the plug-in posts once when it loads.
+inline constexpr const char* kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
+
+/// How often `what` occurs in `text`.
+inline int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 }  // namespace rondel::test
