@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -96,9 +97,15 @@ std::string run_patch(const std::string& patch, const std::string& extra)
     std::ofstream(dir + "/main.pd") << patch;
     // A wrapper (valgrind, or env with sanitizer runtimes) may come from the environment.
     const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
-    return capture("cd " + dir + " && timeout 600 " + (wrapper ? std::string(wrapper) + " " : "") + pd_command() +
-                   " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
-                   " -open main.pd 2>&1");
+    const std::string log =
+        capture("cd " + dir + " && timeout 600 " + (wrapper ? std::string(wrapper) + " " : "") + pd_command() +
+                " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra + " -open main.pd 2>&1");
+    // The patch stays where the host failed, to be run again by hand.
+    if (log.find(kHostFailed) == std::string::npos)
+        std::filesystem::remove_all(dir);
+    else
+        std::fprintf(stderr, "patch kept in %s\n", dir.c_str());
+    return log;
 }
 
 PdVersion host_version()
@@ -229,6 +236,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
                 r.finite[j].push_back(ch[next++]);
     }
     r.ok = true;
+    std::filesystem::remove_all(dir);
     return r;
 }
 
