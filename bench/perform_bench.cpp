@@ -5,7 +5,9 @@
 //    = input × a constant gain (multiply floor), with 128-bit vectors and,
 //    where the CPU has them, 256-bit ones;
 //  - the accumulating ramp the object had before (accumulating_ramp.hpp);
-//  - the plain per-sample routine.
+//  - the plain per-sample routine;
+// and the widest path with the outputs as consecutive channels of one
+// vector, as [rondel~ -m N] gets them from the host.
 // Buffers sit in one arena, one after the other with a 16-byte gap, as the
 // host's allocator leaves them: no two are a multiple of 4 KiB apart, so
 // store-to-load aliasing does not distort the floors.
@@ -36,13 +38,15 @@ struct Bench {
     double step[kMaxOutputs];
     std::int32_t count = 0, length = 0;
 
-    Bench(int n_out, int len) : arena(static_cast<std::size_t>(len + 4) * (n_out + 1) + 16)
+    // channels: the outputs one after the other with no gap, in one vector after the input's.
+    Bench(int n_out, int len, bool channels = false) : arena(static_cast<std::size_t>(len + 4) * (n_out + 1) + 16)
     {
         const std::size_t misalign = reinterpret_cast<std::uintptr_t>(arena.data()) / sizeof(float) % 16;
         float* p = arena.data() + (16 - misalign) % 16;  // the first buffer on a cache line
         in = p;
         for (int k = 0; k < n_out; ++k)
-            out[k] = p + static_cast<std::size_t>(len + 4) * (k + 1);
+            out[k] = channels ? p + (len + 4) + static_cast<std::size_t>(len) * k
+                              : p + static_cast<std::size_t>(len + 4) * (k + 1);
         for (int i = 0; i < len; ++i)
             in[i] = static_cast<float>((i * 7919) % 2000) / 1000.0f - 1.0f;
         for (int k = 0; k < kMaxOutputs; ++k) {
@@ -75,10 +79,10 @@ constexpr auto kAccumulating = per_count<AccumulatingBlock>([](auto c) -> Accumu
 
 // One block per iteration: a path's kernel (routines), the accumulating kernel, or the per-sample routine.
 void run_block(benchmark::State& st, const test::BlockRoutines<float>* routines, bool accumulate, int n_out,
-               State s)
+               State s, bool channels)
 {
     const int len = static_cast<int>(st.range(0));
-    Bench b(n_out, len);
+    Bench b(n_out, len, channels);
     for (auto _ : st) {
         prepare(b, s, len);
         if (routines)
@@ -146,13 +150,17 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark(("floor-" + name + tail).c_str(), run_floor, floor, n)->Arg(64)->Arg(1024);
         for (State s : {State::kStill, State::kRamping, State::kSnap}) {
             const std::string what = std::string("/") + kStateNames[static_cast<int>(s)] + tail;
-            benchmark::RegisterBenchmark(("accumulating" + what).c_str(), run_block, nullptr, true, n, s)
+            benchmark::RegisterBenchmark(("accumulating" + what).c_str(), run_block, nullptr, true, n, s, false)
                 ->Arg(64)->Arg(1024);
             for (const test::Path& p : paths)
                 if (p.simd != Simd::portable)
-                    benchmark::RegisterBenchmark((simd_name(p.simd) + what).c_str(), run_block, p.routines, false, n, s)
+                    benchmark::RegisterBenchmark((simd_name(p.simd) + what).c_str(), run_block, p.routines, false, n, s,
+                                                 false)
                         ->Arg(64)->Arg(1024);
-            benchmark::RegisterBenchmark(("per-sample" + what).c_str(), run_block, nullptr, false, n, s)
+            benchmark::RegisterBenchmark((widest + "-m" + what).c_str(), run_block, paths.back().routines, false, n, s,
+                                         true)
+                ->Arg(64)->Arg(1024);
+            benchmark::RegisterBenchmark(("per-sample" + what).c_str(), run_block, nullptr, false, n, s, false)
                 ->Arg(64)->Arg(1024);
         }
     }
@@ -180,6 +188,17 @@ int main(int argc, char** argv)
             for (const char* s : kStateNames)
                 std::printf(" %7.2f", ratio(t(widest + "/" + s), floor));
             std::printf(" | %7.2f %7.2f\n", ratio(t("floor-store-128"), floor), ratio(t("floor-store-256"), floor));
+        }
+    std::printf("\n-m: the %s block with the outputs as channels of one vector / in vectors of their own\n",
+                widest.c_str());
+    std::printf("%4s %6s | %7s %7s %7s\n", "N", "block", "still", "ramping", "snap");
+    for (int n : {2, 4, 8, 16})
+        for (int len : {64, 1024}) {
+            const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
+            std::printf("%4d %6d |", n, len);
+            for (const char* s : kStateNames)
+                std::printf(" %7.2f", ratio(rep.at(widest + "-m/" + s + tail), rep.at(widest + "/" + s + tail)));
+            std::printf("\n");
         }
     benchmark::Shutdown();
     return 0;

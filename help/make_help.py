@@ -69,7 +69,7 @@ def slider(width, init_value=None):
 
 
 def reference():
-    ref = Canvas("#N canvas 700 60 560 540 reference 0;")
+    ref = Canvas("#N canvas 700 60 560 595 reference 0;")
     ref.obj(40, 14, "rondel~")
     ref.text(110, 15, f"- {DESCRIPTION}")
     ref.obj(8, 45, "cnv 5 540 5 empty empty INLETS: 8 18 0 13 #202020 #000000 0")
@@ -92,7 +92,10 @@ def reference():
     ref.text(100, 440, "1) float - number of outputs N \\, 2 to 16 (default 2). Below 2 gives 2 \\, above 16 "
                        "gives 16 \\, fractions are dropped.", 58)
     ref.text(100, 480, "A new object sits at position 0 on the circle: outlet 1 passes the input.", 58)
-    ref.obj(8, 515, "cnv 5 540 5 empty empty empty 8 18 0 13 #202020 #000000 0")
+    ref.obj(8, 515, "cnv 2 540 2 empty empty FLAG: 8 12 0 13 #202020 #000000 0")
+    ref.text(100, 525, "-m - before N: the N outputs leave as one outlet of N channels (Pd 0.54 and later \\, "
+                       "separate outlets in older Pd).", 58)
+    ref.obj(8, 570, "cnv 5 540 5 empty empty empty 8 18 0 13 #202020 #000000 0")
     return ref
 
 
@@ -107,6 +110,27 @@ LOUDNESS = [
     ("0.125", "0.85 ... 0.87", "1.9 (+2.8 dB)", "2.53 (+4 dB)"),
     ("0 (centre)", "0.75 (-1.25 dB)", "2 (+3 dB)", "4 (+6 dB)"),
 ]
+
+
+def multichannel_page():
+    """The -m flag: one multichannel outlet. Opens without error in every Pd:
+    [snake~] is only named, since Pd before 0.54 has none."""
+    mc = Canvas("#N canvas 660 90 600 520 multichannel 0;")
+    mc.text(20, 15, "One outlet of N channels: rondel~ -m N", None)
+    mc.text(20, 45, "With the flag -m (before N \\, as in Pd's own objects) the N outputs leave as one multichannel signal of N channels: channel k carries exactly what outlet k of [rondel~ N] carries. The inlets are the same. One cable then reaches [dac~] \\, [snake~ out N] or any multichannel chain.", 76)
+    mc.obj(30, 150, "osc~ 440", "osc")
+    mc.obj(30, 180, "*~ 0.1", "quiet")
+    mc.add("#X floatatom 120 180 6 0 1 2 position - - 0", "pos")
+    mc.obj(30, 225, "rondel~ -m 4", "r")
+    mc.obj(30, 275, "dac~ 1 2 3 4", "dac")
+    mc.wire("osc", 0, "quiet", 0)
+    mc.wire("quiet", 0, "r", 0)
+    mc.wire("pos", 0, "r", 1)
+    mc.wire("r", 0, "dac", 0)
+    mc.text(170, 225, "one cable \\, four channels: [dac~] spreads them over its outputs 1 to 4", 40)
+    mc.text(20, 320, "Multichannel signals came with Pd 0.54. In older versions -m gives N separate outlets instead \\, with one line in the console saying so \\, and the patch keeps working (here only outlet 1 is wired then).", 76)
+    mc.text(20, 390, "The input takes one channel. Like Pd's own filters and [env~] \\, rondel~ refuses a multichannel input: it posts an error and its outputs stay silent until the input has one channel again. Take one channel out with [snake~ out] \\, or add the channels up first.", 76)
+    return mc
 
 
 def gain_law():
@@ -255,8 +279,9 @@ def main_canvas():
         m.wire(f"env{k}", 0, f"lvl{k}", 0)
     m.text(460, 500, "level of each loudspeaker in dB (100 = full scale)", 28)
 
-    # further pages, one row each: a second row is free
-    pages = [(gain_law(), "gain-law", "how the gains are found \\, and why the centre is louder")]
+    # further pages, one row each
+    pages = [(gain_law(), "gain-law", "how the gains are found \\, and why the centre is louder"),
+             (multichannel_page(), "multichannel", "rondel~ -m N: one outlet of N channels (Pd 0.54 on)")]
     for i, (page, name, note) in enumerate(pages):
         y = 640 + 30 * i
         m.sub(page, 30, y, name)

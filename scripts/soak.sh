@@ -7,7 +7,8 @@
 # logs an error, or if its peak memory grows between the first and the last
 # tenth of the run.
 # Usage: scripts/soak.sh [OBJECTS=256] [SECONDS=600]
-# RONDEL_PD_WRAPPER, if set, is put before pd (e.g. env with sanitizer runtimes).
+# RONDEL_PD, if set, is the pd command to run (default: pd); RONDEL_PD_WRAPPER,
+# if set, is put before it (e.g. env with sanitizer runtimes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 M=${1:-256}
@@ -88,7 +89,7 @@ CHECK_MS=$((SECS * 100))   # ten checkpoints
 
 echo "soak: $M x [rondel~ 16] plus 8 created and deleted every 3 s, $SECS s of audio"
 start=$(date +%s)
-${RONDEL_PD_WRAPPER:-} pd -nogui -nosound -batch -noprefs -stderr -path "$PLUGIN_DIR" -open "$dir/soak.pd" 2>"$dir/log" &
+${RONDEL_PD_WRAPPER:-} ${RONDEL_PD:-pd} -nogui -nosound -batch -noprefs -stderr -path "$PLUGIN_DIR" -open "$dir/soak.pd" 2>"$dir/log" &
 pid=$!
 seen=0
 peaks=()

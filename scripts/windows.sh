@@ -10,13 +10,16 @@ cmake --build build-win -j"$(nproc)"
 bash tests/exports_check.sh windows build-win/rondel~/rondel~.dll x86_64-w64-mingw32-objdump
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-# The run loads the plug-in from its own folder, beside the stand-in pd.dll.
-cp build-win/rondel~/rondel~.dll build-win/windows-run/
-# Twice: on the widest vector path the CPU has, and on the SSE2 baseline.
-for simd in "" sse2; do
-  log=build-win/windows-run${simd:+-$simd}.log
-  status=0
-  ( cd build-win/windows-run && RONDEL_SIMD=$simd WINEDEBUG=-all "$wine" windows_run.exe ) > "$log" 2>&1 || status=$?
-  grep -v -E "^wine: (created|configuration|failed to open)" "$log" | sed "s/^windows run:/windows run${simd:+ ($simd)}:/" || true
-  [ "$status" -eq 0 ] && grep -q -E "^windows run: [0-9]+ passed, 0 failed" "$log" || exit 1
+# The run loads the plug-in from its own folder, beside the stand-in pd.dll:
+# one without multichannel signals, one with them; each on the widest vector
+# path the CPU has and on the SSE2 baseline.
+for run in windows-run windows-run-mc; do
+  cp build-win/rondel~/rondel~.dll build-win/$run/
+  for simd in "" sse2; do
+    log=build-win/$run${simd:+-$simd}.log
+    status=0
+    ( cd build-win/$run && RONDEL_SIMD=$simd WINEDEBUG=-all "$wine" windows_run.exe ) > "$log" 2>&1 || status=$?
+    grep -v -E "^wine: (created|configuration|failed to open)" "$log" | sed "s/^windows run:/$run${simd:+ ($simd)}:/" || true
+    [ "$status" -eq 0 ] && grep -q -E "^windows run: [0-9]+ passed, 0 failed" "$log" || exit 1
+  done
 done

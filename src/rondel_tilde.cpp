@@ -2,8 +2,18 @@
 // circle. Position (turns), distance from the centre and ramp time (ms) are
 // set by messages or by the three right inlets; every move ramps the gains
 // linearly, sample by sample, from where they stand to the new targets.
+// With -m (Pd 0.54 on) the N outputs leave as one multichannel outlet.
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include "rondel_tilde.h"
 
@@ -19,28 +29,102 @@
 
 static t_class *rondel_class;
 
+/* ---------------------- host functions -------------------------- */
+
+    /* Multichannel signals came with Pd 0.54. The functions for them are
+    looked up when the class is set up, never linked, so that one plug-in
+    loads in every Pd; null where the host lacks them. */
+#ifndef CLASS_MULTICHANNEL
+#define CLASS_MULTICHANNEL 0x10
+#endif
+
+typedef void (*t_rondel_setmultiout)(t_signal **sig, int nchans);
+
+static struct
+{
+    t_rondel_setmultiout h_setmultiout; /* replaces an output signal */
+} rondel_host;
+
+    /* head of a signal from Pd 0.54 on: the channel count follows the
+    sample rate, where older hosts keep the reference count */
+typedef struct _rondel_mcsignal
+{
+    int s_length;
+    t_sample *s_vec;
+    t_float s_sr;
+    int s_nchans;
+} t_rondel_mcsignal;
+
+    /* only for hosts that have multichannel signals */
+static int rondel_nchans(const t_signal *sig)
+{
+    int nchans;
+    memcpy(&nchans, (const char *)sig + offsetof(t_rondel_mcsignal, s_nchans),
+        sizeof(nchans));
+    return (nchans);
+}
+
+static void rondel_findhost(void)
+{
+#if defined(_WIN32)
+    HMODULE pd = GetModuleHandleA("pd.dll");
+    rondel_host.h_setmultiout = (t_rondel_setmultiout)(pd ?
+        GetProcAddress(pd, "signal_setmultiout") : 0);
+#else
+    rondel_host.h_setmultiout =
+        (t_rondel_setmultiout)dlsym(RTLD_DEFAULT, "signal_setmultiout");
+#endif
+}
+
 /* -------------------------- signal ------------------------------ */
 
 static const t_rondel_performers *rondel_performers_cpu;  /* set at setup */
 
 template <int N>
-static void rondel_dspadd(t_rondel *x, t_signal **sp)
+static void rondel_dspadd(t_rondel *x, t_sample *in, t_sample **out, int n)
 {
     t_int vec[N + 3];
     vec[0] = (t_int)x;
-    for (int k = 0; k <= N; k++)
-        vec[1 + k] = (t_int)sp[k]->s_vec;
-    vec[N + 2] = (t_int)sp[0]->s_n + 1;
+    vec[1] = (t_int)in;
+    for (int k = 0; k < N; k++)
+        vec[2 + k] = (t_int)out[k];
+    vec[N + 2] = (t_int)n + 1;
     dsp_addv((*rondel_performers_cpu)[N], N + 3, vec);
 }
 
-static constexpr auto rondel_dspadders = rondel::per_count<void (*)(t_rondel *, t_signal **)>(
-    [](auto n) { return &rondel_dspadd<decltype(n)::value>; });
+static constexpr auto rondel_dspadders =
+    rondel::per_count<void (*)(t_rondel *, t_sample *, t_sample **, int)>(
+        [](auto n) { return &rondel_dspadd<decltype(n)::value>; });
 
 static void rondel_dsp(t_rondel *x, t_signal **sp)
 {
-    if (x->x_nout >= 2 && x->x_nout <= kMaxOutputs)
-        rondel_dspadders[x->x_nout](x, sp);
+    int n = sp[0]->s_n, nout = x->x_nout;
+    t_sample *out[kMaxOutputs];
+    if (nout < 2 || nout > kMaxOutputs)
+        return;
+        /* a multichannel class makes its own output signals: one of N
+        channels with -m, else N of one channel each */
+    if (rondel_host.h_setmultiout)
+    {
+        if (x->x_multi)
+            rondel_host.h_setmultiout(&sp[1], nout);
+        else for (int k = 0; k < nout; k++)
+            rondel_host.h_setmultiout(&sp[1 + k], 1);
+            /* like Pd's own filters: one signal to place, one channel */
+        int nchans = rondel_nchans(sp[0]);
+        if (nchans != 1)
+        {
+            pd_error(x, "rondel~: can't take multichannel inputs "
+                "(%d channels): outputs silent", nchans);
+            for (int k = 0; k < (x->x_multi ? 1 : nout); k++)
+                dsp_add_zero(sp[1 + k]->s_vec, (x->x_multi ? nout : 1) * n);
+            return;
+        }
+    }
+        /* with -m the channels lie one after the other in one vector */
+    for (int k = 0; k < nout; k++)
+        out[k] = (x->x_multi ? sp[1]->s_vec + k * n : sp[1 + k]->s_vec);
+    rondel_dspadders[nout](x, sp[0]->s_vec, out, n);
 }
 
     /* the widest vector path this CPU runs; RONDEL_SIMD may ask for a
@@ -94,14 +178,50 @@ static void rondel_intline(t_rondel *x, t_floatarg f)
 
 /* ------------------------ lifecycle ----------------------------- */
 
-static void *rondel_new(t_floatarg f)
+static int rondel_fellback;     /* -m without multichannel said once */
+
+    /* [rondel~ [-m] [N]]: flags first, as Pd's own objects take them;
+    anything after N is ignored */
+static void *rondel_new(t_symbol *s, int argc, t_atom *argv)
 {
+    int multi = 0;
+    t_float f = 0;
+    (void)s;
+    while (argc && argv->a_type == A_SYMBOL &&
+        argv->a_w.w_symbol->s_name[0] == '-')
+    {
+        if (!strcmp(argv->a_w.w_symbol->s_name, "-m"))
+            multi = 1;
+        else
+        {
+            pd_error(0, "rondel~: unknown flag %s (usage: rondel~ [-m] [N])",
+                argv->a_w.w_symbol->s_name);
+            return (0);
+        }
+        argc--, argv++;
+    }
+    if (argc && argv->a_type != A_FLOAT)
+    {
+        pd_error(0, "rondel~: N must be a number (usage: rondel~ [-m] [N])");
+        return (0);
+    }
+    if (argc)
+        f = argv->a_w.w_float;
+    if (multi && !rondel_host.h_setmultiout)
+    {
+        if (!rondel_fellback)
+            post("rondel~: -m needs Pd 0.54 or newer (multichannel signals): "
+                "separate outlets instead");
+        rondel_fellback = 1;
+        multi = 0;
+    }
     t_rondel *x = (t_rondel *)pd_new(rondel_class);
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("val"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("dist"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("line"));
     x->x_nout = rondel::output_count(f);
-    for (int k = 0; k < x->x_nout; k++)
+    x->x_multi = multi;
+    for (int k = 0; k < (multi ? 1 : x->x_nout); k++)
         outlet_new(&x->x_obj, &s_signal);
     x->x_sr = rondel::whole_rate(sys_getsr());
     for (int k = 0; k < kMaxOutputs; k++)
@@ -120,8 +240,11 @@ static void *rondel_new(t_floatarg f)
 
 extern "C" RONDEL_EXPORT void rondel_tilde_setup(void)
 {
+    rondel_findhost();
     rondel_class = class_new(gensym("rondel~"), (t_newmethod)rondel_new, 0,
-        sizeof(t_rondel), CLASS_DEFAULT, A_DEFFLOAT, 0);
+        sizeof(t_rondel),
+        rondel_host.h_setmultiout ? CLASS_MULTICHANNEL : CLASS_DEFAULT,
+        A_GIMME, 0);
     class_addmethod(rondel_class, (t_method)rondel_floatval, gensym("val"),
         A_DEFFLOAT, 0);
     class_addmethod(rondel_class, (t_method)rondel_floatdist, gensym("dist"),

@@ -26,6 +26,7 @@ typedef struct _rondel
     int x_length;                   /* length of the running ramp */
     int x_ramp;                     /* ramp length for the next move */
     int x_nout;                     /* number of outputs, 2 ... 16 */
+    int x_multi;                    /* outputs as one N-channel outlet */
     t_float x_f;                    /* main inlet's scalar */
 } t_rondel;
 

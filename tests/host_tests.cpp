@@ -20,16 +20,6 @@ using namespace rondel::test;
 
 namespace {
 
-const char* const kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
-
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 // Replays the scenario's events on models of its objects, block boundary by
 // block boundary, processing only while DSP is on, as the host does.
 std::vector<std::vector<std::vector<float>>> expected(const Scenario& s, const std::vector<float>& input)

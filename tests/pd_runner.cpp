@@ -128,16 +128,11 @@ std::string scratch_dir()
     return scratch->next();
 }
 
-std::string run_patch(const std::string& patch, const std::string& extra, const std::string& environment)
+namespace {
+
+// Runs a shell command and returns what it printed; a failure is marked in the text.
+std::string capture(const std::string& cmd)
 {
-    const std::string dir = scratch_dir();
-    std::ofstream(dir + "/main.pd") << patch;
-    // A wrapper (valgrind, or env with sanitizer runtimes) may come from the environment.
-    const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
-    const std::string cmd = "cd " + dir + " && " + (environment.empty() ? "" : "env " + environment + " ") + "timeout 600 " +
-                            (wrapper ? std::string(wrapper) + " " : "") + RONDEL_PD
-                            " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
-                            " -open main.pd 2>&1";
     std::string log;
     if (FILE* p = popen(cmd.c_str(), "r")) {
         char buf[4096];
@@ -149,6 +144,45 @@ std::string run_patch(const std::string& patch, const std::string& extra, const 
             log += "\n" + std::string(kHostFailed) + std::to_string(status) + "]\n";
     }
     return log;
+}
+
+}  // namespace
+
+std::string pd_command()
+{
+    const char* pd = std::getenv("RONDEL_PD");
+    if (!pd || !*pd)
+        return RONDEL_PD;
+    // A relative path still names the same file from the patch's folder.
+    char* full = realpath(pd, nullptr);
+    const std::string cmd = full ? full : pd;
+    std::free(full);
+    return cmd;
+}
+
+std::string run_patch(const std::string& patch, const std::string& extra, const std::string& environment)
+{
+    const std::string dir = scratch_dir();
+    std::ofstream(dir + "/main.pd") << patch;
+    // A wrapper (valgrind, or env with sanitizer runtimes) may come from the environment.
+    const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
+    return capture("cd " + dir + " && " + (environment.empty() ? "" : "env " + environment + " ") + "timeout 600 " +
+                   (wrapper ? std::string(wrapper) + " " : "") + pd_command() +
+                   " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
+                   " -open main.pd 2>&1");
+}
+
+PdVersion host_version()
+{
+    static const PdVersion v = [] {
+        PdVersion r;
+        const std::string out = capture(pd_command() + " -version 2>&1");
+        const std::size_t at = out.find("Pd-");
+        if (at != std::string::npos)
+            std::sscanf(out.c_str() + at, "Pd-%d.%d", &r.major, &r.minor);
+        return r;
+    }();
+    return v;
 }
 
 Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
@@ -175,7 +209,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     sub.connect(source, 0, rin, 0);
     sub.connect(rec, 0, rin, 0);
     for (std::size_t j = 0; j < s.objects.size(); ++j) {
-        const int obj = sub.obj("rondel~" + (s.objects[j].empty() ? "" : " " + s.objects[j]));
+        int obj = sub.obj("rondel~" + (s.objects[j].empty() ? "" : " " + s.objects[j]));
         if (s.own_buffer) {
             const int copy = sub.obj("*~ 1");  // x * 1 is x exactly
             sub.connect(source, 0, copy, 0);
@@ -186,6 +220,11 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
         for (int i = 0; i < 4; ++i) {
             const int r = sub.obj("r o" + std::to_string(j) + "in" + std::to_string(i));
             sub.connect(r, 0, obj, i);
+        }
+        if (s.split_multichannel && s.objects[j].rfind("-m", 0) == 0) {
+            const int split = sub.obj("snake~ out " + std::to_string(outlets[j]));
+            sub.connect(obj, 0, split, 0);
+            obj = split;
         }
         for (int k = 0; k < outlets[j]; ++k) {
             const std::string tag = std::to_string(j) + "_" + std::to_string(k);

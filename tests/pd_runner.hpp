@@ -30,6 +30,8 @@ struct Scenario {
     bool finite = false;                       ///< also record whether each outlet is finite
     std::string environment;                   ///< NAME=VALUE words for the host's environment
     std::string pd_flags;                      ///< more flags for pd, e.g. -verbose
+    bool split_multichannel = false;           ///< objects made with -m feed [snake~ out N], whose
+                                               ///< outlets are recorded (hosts with multichannel signals)
     std::vector<Event> events;
 };
 
@@ -52,7 +54,32 @@ inline constexpr const char* kHostFailed = "[pd exit status ";
 /// line, `environment` (NAME=VALUE words) into pd's environment.
 std::string run_patch(const std::string& patch, const std::string& extra = "", const std::string& environment = "");
 
+/// The host's version, e.g. {0, 57}; {0, 0} if it could not be read.
+struct PdVersion {
+    int major = 0, minor = 0;
+    /// Whether the host has multichannel signals (Pd 0.54 on).
+    bool multichannel() const { return major > 0 || minor >= 54; }
+};
+
+/// Version of the pd the tests run (RONDEL_PD), asked once.
+PdVersion host_version();
+
+/// The pd command the tests run: RONDEL_PD from the environment, else the one found at build time.
+std::string pd_command();
+
 /// Folder for this run's files, made anew.
 std::string scratch_dir();
+
+/// Line the plug-in posts once when it loads.
+inline constexpr const char* kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
+
+/// How often `what` occurs in `text`.
+inline int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
 
 }  // namespace rondel::test

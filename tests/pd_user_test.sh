@@ -7,6 +7,7 @@
 #   source   a build from source on a machine without Google Test or Google
 #            Benchmark makes the plug-in and its help, and no test program.
 # Usage: tests/pd_user_test.sh help|install|package|source BUILD_DIR
+# RONDEL_PD, if set, is the pd command to run (default: pd).
 set -euo pipefail
 mode=$1
 build=$(cd "$2" && pwd)
@@ -20,7 +21,7 @@ open_in_pd() {
   local log=$1 patch=$2
   shift 2
   ( cd "$(dirname "$patch")" &&
-    timeout 60 pd -nogui -nosound -batch -noprefs -stderr "$@" -open "$(basename "$patch")" -send "pd quit" ) >"$log" 2>&1
+    timeout 60 ${RONDEL_PD:-pd} -nogui -nosound -batch -noprefs -stderr "$@" -open "$(basename "$patch")" -send "pd quit" ) >"$log" 2>&1
 }
 
 # clean_log LOG WHAT: the plug-in loaded once and nothing failed
