@@ -1,7 +1,17 @@
 // Cost of one perform block for N outputs, in three states (still, ramping,
-// a block with the snap), against two baselines measured in the same run:
-// the floor (N outputs = input × a constant gain) and the plain per-sample
-// routine. Prints the ratios after Google Benchmark's own table.
+// a block with the snap), on every vector path, against yardsticks measured
+// in the same run:
+//  - the floors: N outputs stored with a constant (store floor) and N outputs
+//    = input × a constant gain (multiply floor), with 128-bit vectors and,
+//    where the CPU has them, 256-bit ones;
+//  - the accumulating ramp the object had before (accumulating_ramp.hpp);
+//  - the plain per-sample routine;
+// and the widest path with the outputs as consecutive channels of one
+// vector, as [rondel~ -m N] gets them from the host.
+// Buffers sit in one arena, one after the other with a 16-byte gap, as the
+// host's allocator leaves them: no two are a multiple of 4 KiB apart, so
+// store-to-load aliasing does not distort the floors.
+// Prints the ratios after Google Benchmark's own table.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -10,93 +20,90 @@
 #include <string>
 #include <vector>
 
-#include "gain_ramp.hpp"
+#include "accumulating_ramp.hpp"
+#include "dispatch.hpp"
+#include "floors.hpp"
 #include "reference_ramp.hpp"
 
 using namespace rondel;
 
 namespace {
 
-struct Buffers {
-    std::vector<float> in;
-    std::vector<std::vector<float>> out;
-    float* ptr[kMaxOutputs];
-    float gain[kMaxOutputs], inc[kMaxOutputs], target[kMaxOutputs];
-    std::int32_t count = 0;
+// The input and N outputs in one arena, and one object's ramp state.
+struct Bench {
+    std::vector<float> arena;
+    float* in;
+    float* out[kMaxOutputs];
+    float gain[kMaxOutputs], start[kMaxOutputs], target[kMaxOutputs], inc[kMaxOutputs];
+    double step[kMaxOutputs];
+    std::int32_t count = 0, length = 0;
 
-    Buffers(int n_out, int len, bool ramping) : in(len), out(n_out, std::vector<float>(len))
+    // channels: the outputs one after the other with no gap, in one vector after the input's.
+    Bench(int n_out, int len, bool channels = false) : arena(static_cast<std::size_t>(len + 4) * (n_out + 1) + 16)
     {
+        const std::size_t misalign = reinterpret_cast<std::uintptr_t>(arena.data()) / sizeof(float) % 16;
+        float* p = arena.data() + (16 - misalign) % 16;  // the first buffer on a cache line
+        in = p;
+        for (int k = 0; k < n_out; ++k)
+            out[k] = channels ? p + (len + 4) + static_cast<std::size_t>(len) * k
+                              : p + static_cast<std::size_t>(len + 4) * (k + 1);
         for (int i = 0; i < len; ++i)
             in[i] = static_cast<float>((i * 7919) % 2000) / 1000.0f - 1.0f;
         for (int k = 0; k < kMaxOutputs; ++k) {
-            gain[k] = 0.1f + 0.05f * static_cast<float>(k);
+            gain[k] = start[k] = 0.1f + 0.05f * static_cast<float>(k);
             target[k] = 0.5f;
-            inc[k] = ramping ? 1e-9f * static_cast<float>(k + 1) : 0.0f;
         }
-        for (int k = 0; k < n_out; ++k)
-            ptr[k] = out[k].data();
     }
 };
 
 enum class State { kStill, kRamping, kSnap };
+const char* const kStateNames[] = {"still", "ramping", "snap"};
 
-// Counter for each iteration's block: far from the snap, or the snap halfway.
-std::int32_t start_count(State s, int len) { return s == State::kSnap ? len / 2 : s == State::kStill ? -1000 : 1 << 30; }
-
-template <int N>
-void floor_block(const float* __restrict in, float* const* out, int n, const float* gain)
+// Each iteration's block: far from the snap (still or ramping), or the snap halfway.
+void prepare(Bench& b, State s, int len)
 {
-    for (int k = 0; k < N; ++k) {
-        float* __restrict o = out[k];
-        const float g = gain[k];
-        for (int i = 0; i < n; ++i)
-            o[i] = in[i] * g;
+    b.length = 1 << 30;
+    b.count = s == State::kSnap ? len / 2 : s == State::kStill ? -1000 : 1 << 29;
+    for (int k = 0; k < kMaxOutputs; ++k) {
+        b.step[k] = s == State::kStill ? 0.0 : 1e-9 * (k + 1);
+        b.inc[k] = static_cast<float>(b.step[k]);
     }
 }
 
-template <int N>
-void BM_Floor(benchmark::State& st)
-{
-    const int len = static_cast<int>(st.range(0));
-    Buffers b(N, len, false);
-    for (auto _ : st) {
-        floor_block<N>(b.in.data(), b.ptr, len, b.gain);
-        benchmark::ClobberMemory();
-    }
-}
+using AccumulatingBlock = void (*)(const float* in, float* const* out, int n, accumulating::RampState st);
+constexpr auto kAccumulating = per_count<AccumulatingBlock>([](auto c) -> AccumulatingBlock {
+    return [](const float* in, float* const* out, int n, accumulating::RampState st) {
+        accumulating::ramp_block<decltype(c)::value>(in, out, n, st);
+    };
+});
 
-// One block per iteration with the fast kernel or the plain per-sample routine.
-template <int N, State S, bool Fast>
-void BM_Block(benchmark::State& st)
+// One block per iteration: a path's kernel (routines), the accumulating kernel, or the per-sample routine.
+void run_block(benchmark::State& st, const test::BlockRoutines<float>* routines, bool accumulate, int n_out,
+               State s, bool channels)
 {
     const int len = static_cast<int>(st.range(0));
-    Buffers b(N, len, S != State::kStill);
+    Bench b(n_out, len, channels);
     for (auto _ : st) {
-        b.count = start_count(S, len);
-        if (S == State::kSnap)
-            for (int k = 0; k < N; ++k)
-                b.inc[k] = 1e-9f;
-        if (Fast)
-            ramp_block<N>(b.in.data(), b.ptr, len, {b.gain, b.inc, b.target, &b.count});
+        prepare(b, s, len);
+        if (routines)
+            (*routines)[n_out](b.in, b.out, len, {b.gain, b.start, b.step, b.target, &b.count, &b.length});
+        else if (accumulate)
+            kAccumulating[n_out](b.in, b.out, len, {b.gain, b.inc, b.target, &b.count});
         else
-            reference::ramp_block(b.in.data(), b.ptr, N, len, b.gain, b.inc, b.target, b.count);
+            reference::ramp_block(b.in, b.out, n_out, len, b.gain, b.start, b.step, b.target, b.count, b.length);
         benchmark::ClobberMemory();
     }
 }
 
-#define RONDEL_BENCH_N(N)                                                                   \
-    BENCHMARK(BM_Floor<N>)->Name("floor/" #N)->Arg(64)->Arg(1024);                          \
-    BENCHMARK(BM_Block<N, State::kStill, true>)->Name("still/" #N)->Arg(64)->Arg(1024);        \
-    BENCHMARK(BM_Block<N, State::kRamping, true>)->Name("ramping/" #N)->Arg(64)->Arg(1024);    \
-    BENCHMARK(BM_Block<N, State::kSnap, true>)->Name("snap/" #N)->Arg(64)->Arg(1024);          \
-    BENCHMARK(BM_Block<N, State::kStill, false>)->Name("ref-still/" #N)->Arg(64)->Arg(1024);   \
-    BENCHMARK(BM_Block<N, State::kRamping, false>)->Name("ref-ramping/" #N)->Arg(64)->Arg(1024); \
-    BENCHMARK(BM_Block<N, State::kSnap, false>)->Name("ref-snap/" #N)->Arg(64)->Arg(1024)
-
-RONDEL_BENCH_N(2);
-RONDEL_BENCH_N(4);
-RONDEL_BENCH_N(8);
-RONDEL_BENCH_N(16);
+void run_floor(benchmark::State& st, bench::Floor floor, int n_out)
+{
+    const int len = static_cast<int>(st.range(0));
+    Bench b(n_out, len);
+    for (auto _ : st) {
+        floor(b.in, b.out, n_out, len);
+        benchmark::ClobberMemory();
+    }
+}
 
 // Keeps every run's time per iteration to print the ratios at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -110,6 +117,11 @@ public:
                 ns[r.benchmark_name()] = r.GetAdjustedCPUTime();
         ConsoleReporter::ReportRuns(runs);
     }
+    double at(const std::string& name) const
+    {
+        const auto it = ns.find(name);
+        return it == ns.end() ? 0.0 : it->second;
+    }
 };
 
 }  // namespace
@@ -117,25 +129,76 @@ public:
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
+    const std::vector<test::Path> paths = test::float_paths();
+    const std::string widest = simd_name(paths.back().simd);
+#if RONDEL_HAVE_SSE2
+    using Narrow = lanes::Sse2;
+#else
+    using Narrow = lanes::Portable<float>;
+#endif
+    std::vector<std::pair<std::string, bench::Floor>> floors = {
+        {"store-128", bench::store_floor<Narrow>}, {"multiply-128", bench::multiply_floor<Narrow>}};
+#if defined(__i386__) || defined(__x86_64__)
+    if (cpu_has_avx2()) {
+        floors.push_back({"store-256", bench::kStoreFloorAvx2});
+        floors.push_back({"multiply-256", bench::kMultiplyFloorAvx2});
+    }
+#endif
+    for (int n : {2, 4, 8, 16}) {
+        const std::string tail = "/" + std::to_string(n);
+        for (const auto& [name, floor] : floors)
+            benchmark::RegisterBenchmark(("floor-" + name + tail).c_str(), run_floor, floor, n)->Arg(64)->Arg(1024);
+        for (State s : {State::kStill, State::kRamping, State::kSnap}) {
+            const std::string what = std::string("/") + kStateNames[static_cast<int>(s)] + tail;
+            benchmark::RegisterBenchmark(("accumulating" + what).c_str(), run_block, nullptr, true, n, s, false)
+                ->Arg(64)->Arg(1024);
+            for (const test::Path& p : paths)
+                if (p.simd != Simd::portable)
+                    benchmark::RegisterBenchmark((simd_name(p.simd) + what).c_str(), run_block, p.routines, false, n, s,
+                                                 false)
+                        ->Arg(64)->Arg(1024);
+            benchmark::RegisterBenchmark((widest + "-m" + what).c_str(), run_block, paths.back().routines, false, n, s,
+                                         true)
+                ->Arg(64)->Arg(1024);
+            benchmark::RegisterBenchmark(("per-sample" + what).c_str(), run_block, nullptr, false, n, s, false)
+                ->Arg(64)->Arg(1024);
+        }
+    }
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
 
-    std::printf("\nratios (this run): fast routine / floor, and fast / plain per-sample routine\n");
-    std::printf("%4s %6s | %7s %7s %7s | %7s %7s %7s\n", "N", "block", "still", "ramping", "snap", "still", "ramping", "snap");
+    auto ratio = [](double a, double b) { return a > 0 && b > 0 ? a / b : 0.0; };
+    std::printf("\nratios, this run (the dispatched path here is %s):\n", widest.c_str());
+    std::printf("  new/old: time of the path's block / the accumulating block (below 1: faster)\n");
+    std::printf("  /floor:  time of the dispatched block / the multiply floor with 128-bit vectors\n");
+    std::printf("%4s %6s | %9s %9s | %9s %9s | %9s %9s | %7s %7s %7s | %7s %7s\n", "N", "block", "still", "still",
+                "ramping", "ramping", "snap", "snap", "still", "ramping", "snap", "store", "store");
+    std::printf("%4s %6s | %9s %9s | %9s %9s | %9s %9s | %7s %7s %7s | %7s %7s\n", "", "", "sse2/old",
+                (widest + "/old").c_str(), "sse2/old", (widest + "/old").c_str(), "sse2/old", (widest + "/old").c_str(),
+                "/floor", "/floor", "/floor", "128", "256");
     for (int n : {2, 4, 8, 16})
         for (int len : {64, 1024}) {
             const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
-            auto t = [&](const std::string& what) {
-                auto it = rep.ns.find(what + tail);
-                return it == rep.ns.end() ? 0.0 : it->second;
-            };
-            const double floor = t("floor");
-            if (floor == 0)
-                continue;
-            auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-            std::printf("%4d %6d | %7.2f %7.2f %7.2f | %7.2f %7.2f %7.2f\n", n, len, ratio(t("still"), floor),
-                        ratio(t("ramping"), floor), ratio(t("snap"), floor), ratio(t("still"), t("ref-still")),
-                        ratio(t("ramping"), t("ref-ramping")), ratio(t("snap"), t("ref-snap")));
+            auto t = [&](const std::string& what) { return rep.at(what + tail); };
+            const double floor = t("floor-multiply-128");
+            std::printf("%4d %6d |", n, len);
+            for (const char* s : kStateNames)
+                std::printf(" %9.2f %9.2f |", ratio(t(std::string("sse2/") + s), t(std::string("accumulating/") + s)),
+                            ratio(t(widest + "/" + s), t(std::string("accumulating/") + s)));
+            for (const char* s : kStateNames)
+                std::printf(" %7.2f", ratio(t(widest + "/" + s), floor));
+            std::printf(" | %7.2f %7.2f\n", ratio(t("floor-store-128"), floor), ratio(t("floor-store-256"), floor));
+        }
+    std::printf("\n-m: the %s block with the outputs as channels of one vector / in vectors of their own\n",
+                widest.c_str());
+    std::printf("%4s %6s | %7s %7s %7s\n", "N", "block", "still", "ramping", "snap");
+    for (int n : {2, 4, 8, 16})
+        for (int len : {64, 1024}) {
+            const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(len);
+            std::printf("%4d %6d |", n, len);
+            for (const char* s : kStateNames)
+                std::printf(" %7.2f", ratio(rep.at(widest + "-m/" + s + tail), rep.at(widest + "/" + s + tail)));
+            std::printf("\n");
         }
     benchmark::Shutdown();
     return 0;

@@ -45,7 +45,7 @@ MIRROR=$(mirror)
 bring_up() {
   local name=$1 arch=$2 suite=$3 variant=$4 packages=$5
   local root=$dir/$name
-  if [ -f "$root.ready" ]; then
+  if [ "$(cat "$root.ready" 2>/dev/null)" = "$suite $arch $packages" ]; then
     echo "hosts: $name ready"
     return
   fi
@@ -62,19 +62,25 @@ bring_up() {
   for d in lib lib64; do
     [ -e "$root/$d" ] || [ ! -d "$root/usr/$d" ] || ln -s "usr/$d" "$root/$d"
   done
+  # Started through the root's loader, Pd takes the loader's folder for its
+  # own and looks for its extra/ (output~ and the like) beside it.
+  if [ -d "$root/usr/lib/puredata/extra" ]; then
+    [ -e "$root/usr/lib/extra" ] || ln -s puredata/extra "$root/usr/lib/extra"
+    [ -e "$root/extra" ] || ln -s usr/lib/puredata/extra "$root/extra"
+  fi
   echo "$suite $arch $packages" >"$root.ready"
   echo "hosts: $name brought up in $((SECONDS - start)) s ($(du -sh "$root" | cut -f1))"
 }
 
 for name in "${wanted[@]}"; do
   case $name in
-    bookworm-arm64) bring_up "$name" arm64 bookworm extract puredata-core ;;
-    bookworm-armhf) bring_up "$name" armhf bookworm extract puredata-core ;;
-    bookworm-i386) bring_up "$name" i386 bookworm extract puredata-core ;;
-    trixie-amd64) bring_up "$name" amd64 trixie extract puredata-core ;;
-    forky-amd64) bring_up "$name" amd64 forky extract puredata-core,puredata64-core ;;
-    forky-arm64) bring_up "$name" arm64 forky extract puredata-core ;;
-    forky-armhf) bring_up "$name" armhf forky extract puredata-core ;;
+    bookworm-arm64) bring_up "$name" arm64 bookworm extract puredata-core,puredata-extra ;;
+    bookworm-armhf) bring_up "$name" armhf bookworm extract puredata-core,puredata-extra ;;
+    bookworm-i386) bring_up "$name" i386 bookworm extract puredata-core,puredata-extra ;;
+    trixie-amd64) bring_up "$name" amd64 trixie extract puredata-core,puredata-extra ;;
+    forky-amd64) bring_up "$name" amd64 forky extract puredata-core,puredata-extra,puredata64-core ;;
+    forky-arm64) bring_up "$name" arm64 forky extract puredata-core,puredata-extra ;;
+    forky-armhf) bring_up "$name" armhf forky extract puredata-core,puredata-extra ;;
     # Wine needs a working system (its own server, registry, fonts): a real
     # chroot, kept off the host so the host's packages stay as they are.
     wine-i386) bring_up "$name" i386 bookworm apt wine32 ;;

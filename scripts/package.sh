@@ -23,7 +23,7 @@ stage=$(mktemp -d /tmp/rondel-package-XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/rondel~"
 cp "$build/rondel~/rondel~-help.pd" "$build/rondel~/rondel~-meta.pd" "$stage/rondel~/"
-cp README.md "$stage/rondel~/README.md"
+cp help/README.md "$stage/rondel~/README.md"
 cp LICENSE "$stage/rondel~/LICENSE.txt"
 # The plug-in's file name and its architecture as deken names it.
 archs=()
@@ -51,7 +51,8 @@ archs=$(printf '(%s)' $(printf '%s\n' "${archs[@]}" | sort))
 name="rondel~[v$version]$archs.dek"
 rm -f "$out"/rondel~\[v*.dek*
 ( cd "$stage" && cmake -E tar cf "$out/$name" --format=zip "rondel~" )
-( cd "$out" && sha256sum "$name" > "$name.sha256" )
+# Pd's deken compares the whole file, trimmed, with the bare digest.
+sha256sum "$out/$name" | cut -d " " -f 1 > "$out/$name.sha256"
 description=$(sed -n 's/^#X text [0-9]* [0-9]* DESCRIPTION \(.*\);$/\1/p' "$build/rondel~/rondel~-help.pd" | head -n 1)
 printf 'rondel~\t%s\n' "$description" > "$out/$name.txt"
 echo "$out/$name"

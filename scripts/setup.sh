@@ -4,7 +4,7 @@
 # Usage: scripts/setup.sh [package ...]   (extra packages on top of the base set)
 set -euo pipefail
 
-base=(cmake g++ make pkg-config puredata-core puredata-dev libgtest-dev libbenchmark-dev)
+base=(cmake g++ make pkg-config puredata-core puredata-extra puredata-dev libgtest-dev libbenchmark-dev)
 wanted=("${base[@]}" "$@")
 missing=()
 for p in "${wanted[@]}"; do

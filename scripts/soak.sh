@@ -7,7 +7,7 @@
 # logs an error, or if its peak memory grows between the first and the last
 # tenth of the run.
 # Usage: scripts/soak.sh [OBJECTS=256] [SECONDS=600]
-# RONDEL_PD, if set, is the Pd to run (see scripts/pd_command.sh); RONDEL_PD_WRAPPER,
+# RONDEL_PD, if set, is the pd command to run (default: pd); RONDEL_PD_WRAPPER,
 # if set, is put before it (e.g. env with sanitizer runtimes).
 set -euo pipefail
 cd "$(dirname "$0")/.."

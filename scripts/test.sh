@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
-#  1. the release build: unit tests, in-host tests, the in-host tests under
-#     valgrind, and a short soak in the host;
+#  1. the release build: unit tests, in-host tests (in the machine's Pd and
+#     in Debian's Pd 0.55 and 0.57, brought up by scripts/mc_hosts.sh), the
+#     in-host tests under valgrind, and a short soak in the host;
 #  2. the same plug-in and tests built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer (the host loads their runtimes first);
 #  3. one minute of fuzzing from the seed corpus;
@@ -12,17 +13,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh clang libclang-rt-14-dev valgrind \
+bash scripts/setup.sh clang libclang-rt-14-dev valgrind puredata-gui \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
 jobs=$(nproc)
 
+echo "== newer hosts"
+newer=$(bash scripts/mc_hosts.sh | awk '{ print $2 }' | paste -sd ';')
+echo "$newer"
+
 echo "== release build"
-cmake -S . -B build >/dev/null
+cmake -S . -B build -DRONDEL_TESTS=ON -DRONDEL_BENCH=ON -DRONDEL_NEWER_PDS="$newer" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
 echo "== sanitizer build"
-cmake -S . -B build-san -DRONDEL_SANITIZE=ON -DRONDEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build-san -DRONDEL_TESTS=ON -DRONDEL_NEWER_PDS="$newer" -DRONDEL_SANITIZE=ON -DRONDEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-san -j"$jobs"
 ctest --test-dir build-san --output-on-failure
 

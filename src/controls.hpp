@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "gain_law.hpp"
+#include "gain_ramp.hpp"
 
 namespace rondel {
 
@@ -83,14 +84,16 @@ inline std::int32_t ramp_length(std::int32_t sr, float ms)
 }
 
 /// Starts a ramp of `ramp` samples (0 … kMaxRamp) from the gains to the
-/// targets over all 16 entries: R + 1 equal steps, the last one the snap.
-inline void restart_ramp(const float* gain, const float* target, float* inc,
-                         std::int32_t& count, std::int32_t ramp)
+/// targets over all 16 entries: R + 1 steps, the last one the snap. The
+/// step is kept in double precision: (target - gain) / (R + 1).
+inline void restart_ramp(RampState st, std::int32_t ramp)
 {
     const double steps = static_cast<double>(ramp + 1);
-    for (int k = 0; k < kMaxOutputs; ++k)
-        inc[k] = static_cast<float>((static_cast<double>(target[k]) - static_cast<double>(gain[k])) / steps);
-    count = ramp;
+    for (int k = 0; k < kMaxOutputs; ++k) {
+        st.start[k] = st.gain[k];
+        st.step[k] = (static_cast<double>(st.target[k]) - static_cast<double>(st.gain[k])) / steps;
+    }
+    *st.count = *st.length = ramp;
 }
 
 }  // namespace rondel

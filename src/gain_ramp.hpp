@@ -1,90 +1,104 @@
-// The per-sample gain ramp: one block of input spread over N outputs, each
-// gain moving by its increment per sample until the counter reaches 0, where
-// every gain takes its target exactly and the increments become 0.
+// The per-sample gain ramp: one block of input spread over N outputs.
 //
-// The result is defined sample by sample (float adds in sequence, one counter
-// test per sample); this kernel reaches the same bits faster by splitting the
-// block at the snap and by keeping the N add chains side by side in vector
-// lanes. It makes no call and touches no memory but its arguments.
+// A restart with ramp length R leaves, for every output, the gain it starts
+// from and a step (target - start) / (R + 1) in double precision. The j-th
+// sample after the restart (1 <= j <= R) carries float(start + j * step);
+// sample R + 1 is the snap, where every gain becomes its target exactly and
+// the step becomes 0. Each gain is computed from j alone, never accumulated,
+// so a ramp of any length stays on its line, and block boundaries, block
+// sizes and DSP off and on change nothing.
 //
-// The samples may be floats or doubles (Pd64); the gains are floats either
-// way, so a double output is the exact product of the input and the float
-// gain, the same value a float build gives whenever the input is a float.
+// The counter counts down once per sample, through the negatives after the
+// snap and round its wrap, as the object has always done; after a snap the
+// start is the target and the step 0, so the same rule holds the target.
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
-
-#if defined(__SSE__) || defined(_M_X64)
-#include <xmmintrin.h>
-#define RONDEL_SSE 1
-#endif
 
 #include "gain_law.hpp"
-
-#if defined(__GNUC__)
-#define RONDEL_INLINE inline __attribute__((always_inline))
-#else
-#define RONDEL_INLINE inline
-#endif
+#include "ramp_lanes.hpp"
 
 namespace rondel {
 
+/// Where one object's ramp state lives: arrays of 16 entries, one per
+/// output, of which the kernel uses the first N. While a ramp runs (a step
+/// is not 0), 0 <= count <= length.
+struct RampState {
+    float* gain;                  ///< gain of the last processed sample
+    float* start;                 ///< gain the running ramp started from
+    double* step;                 ///< per-sample step of the running ramp; 0 once it has landed
+    const float* target;          ///< gain each output takes at the snap
+    std::int32_t* count;          ///< samples to the snap
+    std::int32_t* length;         ///< length R of the running ramp
+};
+
 namespace detail {
 
-template <typename Sample>
-RONDEL_INLINE void scale_apart(const Sample* __restrict in, Sample* __restrict out, int begin, int end, float g)
+/// Sample number j (1 for the first sample after a restart) of the sample
+/// processed with the counter at `count`, modulo 2^32.
+RONDEL_INLINE std::uint32_t sample_number(std::int32_t length, std::uint32_t count)
 {
-    const Sample gs = static_cast<Sample>(g);
-    for (int i = begin; i < end; ++i)
-        out[i] = in[i] * gs;
+    return static_cast<std::uint32_t>(length) + 1u - count;
 }
 
-template <typename Sample>
-RONDEL_INLINE void scale_in_place(Sample* io, int begin, int end, float g)
+/// The gain of sample j of a ramp.
+RONDEL_INLINE float ramp_gain(float start, double step, double j)
 {
-    const Sample gs = static_cast<Sample>(g);
-    for (int i = begin; i < end; ++i)
-        io[i] = io[i] * gs;
+    return static_cast<float>(static_cast<double>(start) + j * step);
+}
+
+/// The gain after the snap: the rule with the target as start and a step of
+/// 0, which is the target itself (a target of -0 gives +0, as a later block would).
+RONDEL_INLINE float landed_gain(float target)
+{
+    return ramp_gain(target, 0.0, 0.0);
+}
+
+// out = in * g over [begin, end).
+template <class L, typename Sample>
+RONDEL_INLINE void scale(const Sample* in, Sample* out, int begin, int end, float g)
+{
+    using P = lanes::Portable<Sample>;
+    const typename L::Samples G = L::gain(g);
+    int i = begin;
+    for (; i + L::width <= end; i += L::width)
+        L::store(out + i, L::times(L::load(in + i), G));
+    for (; i < end; ++i)
+        out[i] = P::times(in[i], P::gain(g));
 }
 
 // Constant gains over [begin, end), one output after the other: the output
-// that shares the input's memory, if any, is written last so that every other
+// that shares the input's memory, if any, goes last, so that every other
 // output still reads the input. Best for long segments.
-template <int N, typename Sample>
+template <int N, class L, typename Sample>
 RONDEL_INLINE void hold_by_output(const Sample* in, Sample* const* out, int begin, int end, const float* g)
 {
-    for (int k = 0; k < N; ++k)
-        if (out[k] != in)
-            scale_apart(in, out[k], begin, end, g[k]);
-    for (int k = 0; k < N; ++k)
-        if (out[k] == in)
-            scale_in_place(out[k], begin, end, g[k]);
+    for (int shared = 0; shared < 2; ++shared)
+        for (int k = 0; k < N; ++k)
+            if ((out[k] == in) == (shared == 1))
+                scale<L>(in, out[k], begin, end, g[k]);
 }
 
-// Constant gains over [begin, end), all outputs four samples at a time: the
-// four input samples are read before any output is written. Best for short
+// Constant gains over [begin, end), all outputs one vector step at a time:
+// each step's input is read before any output is written. Best for short
 // segments, where the per-output loops would cost more to start than to run.
-template <int N, typename Sample>
+template <int N, class L, typename Sample>
 RONDEL_INLINE void hold_by_sample(const Sample* in, Sample* const* out, int begin, int end, const float* g)
 {
+    using P = lanes::Portable<Sample>;
+    typename L::Samples G[N];
+    for (int k = 0; k < N; ++k)
+        G[k] = L::gain(g[k]);
     int i = begin;
-#if RONDEL_SSE
-    if constexpr (std::is_same_v<Sample, float>) {
-        __m128 G[N];
+    for (; i + L::width <= end; i += L::width) {
+        const typename L::Samples x = L::load(in + i);
         for (int k = 0; k < N; ++k)
-            G[k] = _mm_set1_ps(g[k]);
-        for (; i + 4 <= end; i += 4) {
-            const __m128 x = _mm_loadu_ps(in + i);
-            for (int k = 0; k < N; ++k)
-                _mm_storeu_ps(out[k] + i, _mm_mul_ps(x, G[k]));
-        }
+            L::store(out[k] + i, L::times(x, G[k]));
     }
-#endif
     for (; i < end; ++i) {
-        const Sample s = in[i];
+        const Sample x = in[i];
         for (int k = 0; k < N; ++k)
-            out[k][i] = s * static_cast<Sample>(g[k]);
+            out[k][i] = P::times(x, P::gain(g[k]));
     }
 }
 
@@ -92,148 +106,100 @@ RONDEL_INLINE void hold_by_sample(const Sample* in, Sample* const* out, int begi
 // many outputs, long interleaved store streams cost more than the loop starts).
 constexpr int kInterleavedHoldMax = 256;
 
-template <int N, typename Sample>
+template <int N, class L, typename Sample>
 RONDEL_INLINE void hold_segment(const Sample* in, Sample* const* out, int begin, int end, const float* g)
 {
     if (end - begin > kInterleavedHoldMax)
-        hold_by_output<N>(in, out, begin, end, g);
+        hold_by_output<N, L>(in, out, begin, end, g);
     else
-        hold_by_sample<N>(in, out, begin, end, g);
+        hold_by_sample<N, L>(in, out, begin, end, g);
 }
 
-// Gains adding their increments on every sample of [begin, end).
-template <int N, typename Sample>
-RONDEL_INLINE void ramp_segment(const Sample* in, Sample* const* out, int begin, int end,
-                                float* gain, const float* inc)
+// The ramp runs in chunks of this many samples: the sample numbers of a
+// chunk are counted once, then read by every output.
+constexpr int kChunk = 64;
+
+// out = in * ramp gain over [begin, end) (at most one chunk), where j holds
+// the sample numbers of the chunk's vector steps and j0 is that of sample 0.
+template <class L, typename Sample>
+RONDEL_INLINE void ramp_chunk(const Sample* in, Sample* out, int begin, int end, const typename L::Counts* j,
+                              double j0, float start, double step)
 {
+    using P = lanes::Portable<Sample>;
+    const typename L::Double S = L::wide(start), D = L::wide(step);
     int i = begin;
-#if RONDEL_SSE
-    if constexpr (std::is_same_v<Sample, float>) {
-        // Four outputs per vector: each lane is one output's add chain. Four
-        // samples at a time, the lanes are transposed so that every output gets
-        // its four gains in one vector, multiplied by the four inputs read first.
-        constexpr int V = (N + 3) / 4;
-        alignas(16) float gl[4 * V];
-        alignas(16) float il[4 * V];
-        for (int k = 0; k < 4 * V; ++k) {
-            gl[k] = k < N ? gain[k] : 0.0f;
-            il[k] = k < N ? inc[k] : 0.0f;
-        }
-        __m128 G[V], I[V];
-        for (int v = 0; v < V; ++v) {
-            G[v] = _mm_load_ps(gl + 4 * v);
-            I[v] = _mm_load_ps(il + 4 * v);
-        }
-        for (; i + 4 <= end; i += 4) {
-            const __m128 x = _mm_loadu_ps(in + i);
-            for (int v = 0; v < V; ++v) {
-                __m128 s0 = _mm_add_ps(G[v], I[v]);
-                __m128 s1 = _mm_add_ps(s0, I[v]);
-                __m128 s2 = _mm_add_ps(s1, I[v]);
-                __m128 s3 = _mm_add_ps(s2, I[v]);
-                G[v] = s3;
-                _MM_TRANSPOSE4_PS(s0, s1, s2, s3);
-                const int k = 4 * v;
-                if (k + 0 < N) _mm_storeu_ps(out[k + 0] + i, _mm_mul_ps(x, s0));
-                if (k + 1 < N) _mm_storeu_ps(out[k + 1] + i, _mm_mul_ps(x, s1));
-                if (k + 2 < N) _mm_storeu_ps(out[k + 2] + i, _mm_mul_ps(x, s2));
-                if (k + 3 < N) _mm_storeu_ps(out[k + 3] + i, _mm_mul_ps(x, s3));
-            }
-        }
-        for (int v = 0; v < V; ++v)
-            _mm_store_ps(gl + 4 * v, G[v]);
-        for (int k = 0; k < N; ++k)
-            gain[k] = gl[k];
-    }
-#endif
-    for (; i < end; ++i) {
-        const Sample s = in[i];
-        for (int k = 0; k < N; ++k)
-            gain[k] += inc[k];
-        for (int k = 0; k < N; ++k)
-            out[k][i] = s * static_cast<Sample>(gain[k]);
-    }
+    for (; i + L::width <= end; i += L::width, ++j)
+        L::store(out + i, L::times(L::load(in + i), L::line(S, D, *j)));
+    for (; i < end; ++i)
+        out[i] = P::times(in[i], P::line(start, step, j0 + i));
 }
 
-template <int N>
-RONDEL_INLINE bool all_zero(const float* inc)
+// Every output over [begin, end), with no snap among those samples: the
+// moving ones on their ramps, the still ones at their gains.
+template <int N, class L, typename Sample>
+RONDEL_INLINE void ramp_segment(const Sample* in, Sample* const* out, int begin, int end, double j0,
+                                const float* start, const double* step)
 {
-    bool zero = true;
-    for (int k = 0; k < N; ++k)
-        zero = zero && inc[k] == 0.0f;
-    return zero;
-}
-
-// Samples [begin, end) with no snap among them.
-template <int N, typename Sample>
-RONDEL_INLINE void run_segment(const Sample* in, Sample* const* out, int begin, int end,
-                               float* gain, const float* inc)
-{
-    if (begin >= end)
-        return;
-    if (all_zero<N>(inc)) {
-        // Adding a zero twice gives what adding it once gave (even for -0
-        // and NaN), so one add stands for the whole segment.
-        for (int k = 0; k < N; ++k)
-            gain[k] += inc[k];
-        hold_segment<N>(in, out, begin, end, gain);
-    } else {
-        ramp_segment<N>(in, out, begin, end, gain, inc);
+    static_assert(kChunk % L::width == 0, "whole vector steps per chunk");
+    typename L::Counts j[kChunk / L::width];
+    for (int c = begin; c < end; c += kChunk) {
+        const int e = end - c > kChunk ? c + kChunk : end;
+        j[0] = L::counts(j0 + c);
+        for (int v = 1; v < (e - c) / L::width; ++v)
+            j[v] = L::next(j[v - 1]);
+        for (int shared = 0; shared < 2; ++shared)
+            for (int k = 0; k < N; ++k)
+                if ((out[k] == in) == (shared == 1)) {
+                    if (step[k] == 0.0)
+                        scale<L>(in, out[k], c, e, ramp_gain(start[k], step[k], j0));  // the same for every j
+                    else
+                        ramp_chunk<L>(in, out[k], c, e, j, j0, start[k], step[k]);
+                }
     }
 }
-
-/// Increments after the snap.
-inline constexpr float kNoIncrements[kMaxOutputs] = {};
 
 }  // namespace detail
 
-/// Ramp state of one object: gains, increments and targets of 16 outputs
-/// (only the first N are used) and the counter, in samples, to the snap.
-struct RampState {
-    float* gain;          ///< current gain per output
-    float* inc;           ///< per-sample increment per output
-    const float* target;  ///< gain each output takes at the snap
-    std::int32_t* count;  ///< samples to the snap; counts down through the negatives after it
-};
-
-/// Processes `n` samples of `in` into out[0 … N-1]. `in` may be the same
-/// memory as one of the outputs. Only entries 0 … N-1 of the state are used.
-/// Sample is float, or double for Pd64 (each output: input × float gain, in double).
-template <int N, typename Sample>
+/// Processes `n` samples of `in` into out[0 … N-1] on the lanes L. `in` may
+/// be the same memory as one of the outputs: that output is written last.
+template <int N, typename Sample, class L>
 RONDEL_INLINE void ramp_block(const Sample* in, Sample* const* out, int n, RampState st)
 {
     static_assert(N >= 2 && N <= kMaxOutputs, "2 to 16 outputs");
     if (n <= 0)
         return;
-    float gain[N], inc[N];
-    for (int k = 0; k < N; ++k) {
-        gain[k] = st.gain[k];
-        inc[k] = st.inc[k];
-    }
     const std::uint32_t count = static_cast<std::uint32_t>(*st.count);
     // A counter below 0 reads as 2^31 or more here: no snap in this block.
     const int snap = count < static_cast<std::uint32_t>(n) ? static_cast<int>(count) : n;
-    detail::run_segment<N>(in, out, 0, snap, gain, inc);
-    if (snap < n) {
-        const Sample s = in[snap];
-        for (int k = 0; k < N; ++k)
-            gain[k] = st.target[k];
-        for (int k = 0; k < N; ++k)
-            out[k][snap] = s * static_cast<Sample>(gain[k]);
-        // The increments are 0 from the snap on: read from a constant here and
-        // cleared one store at a time below, since a compiler may turn a
-        // clearing loop into a call to memset (GCC does on armhf for N >= 8).
-        detail::run_segment<N>(in, out, snap + 1, n, gain, detail::kNoIncrements);
-    }
+    const double j0 = static_cast<double>(detail::sample_number(*st.length, count));
+    float g[N];  // still gains
+    bool still = true;
     for (int k = 0; k < N; ++k)
-        st.gain[k] = gain[k];
-    if (snap < n) {
-        volatile float* const cleared = st.inc;
+        still = still && st.step[k] == 0.0;
+    if (still) {
         for (int k = 0; k < N; ++k)
-            cleared[k] = 0.0f;
+            g[k] = detail::ramp_gain(st.start[k], st.step[k], j0);  // the same for every j
+        detail::hold_segment<N, L>(in, out, 0, snap, g);
     } else {
-        for (int k = 0; k < N; ++k)
-            st.inc[k] = inc[k];
+        detail::ramp_segment<N, L>(in, out, 0, snap, j0, st.start, st.step);
+    }
+    if (snap < n) {
+        using P = lanes::Portable<Sample>;
+        const Sample x = in[snap];
+        for (int k = 0; k < N; ++k) {
+            out[k][snap] = P::times(x, P::gain(st.target[k]));
+            g[k] = detail::landed_gain(st.target[k]);
+        }
+        detail::hold_segment<N, L>(in, out, snap + 1, n, g);
+    }
+    for (int k = 0; k < N; ++k) {
+        if (snap < n) {
+            st.gain[k] = snap == n - 1 ? st.target[k] : detail::landed_gain(st.target[k]);
+            st.start[k] = st.target[k];
+            st.step[k] = 0.0;
+        } else {
+            st.gain[k] = detail::ramp_gain(st.start[k], st.step[k], j0 + (n - 1));
+        }
     }
     *st.count = static_cast<std::int32_t>(count - static_cast<std::uint32_t>(n));
 }

@@ -2,15 +2,24 @@
 // circle. Position (turns), distance from the centre and ramp time (ms) are
 // set by messages or by the three right inlets; every move ramps the gains
 // linearly, sample by sample, from where they stand to the new targets.
+// With -m (Pd 0.54 on) the N outputs leave as one multichannel outlet.
 
-#include "exact_float.hpp"
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
 
-#include "m_pd.h"
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "rondel_tilde.h"
 
 #include "controls.hpp"
 #include "gain_law.hpp"
-#include "gain_ramp.hpp"
-#include "per_count.hpp"
+#include "simd.hpp"
 
 #if defined(_WIN32)
 #define RONDEL_EXPORT __declspec(dllexport)
@@ -18,64 +27,124 @@
 #define RONDEL_EXPORT __attribute__((visibility("default")))
 #endif
 
-using rondel::kMaxOutputs;
-
 static t_class *rondel_class;
 
-typedef struct _rondel
-{
-    t_object x_obj;
-    float x_dist;                   /* 0 centre ... 1 on the circle */
-    float x_pos;                    /* position in turns, never negative */
-    float x_gain[kMaxOutputs];      /* current gain per output */
-    float x_target[kMaxOutputs];    /* gain at the end of the ramp */
-    float x_inc[kMaxOutputs];       /* per-sample gain step */
-    int x_sr;                       /* sample rate at creation, whole Hz */
-    int x_count;                    /* samples left to the snap */
-    int x_ramp;                     /* ramp length for the next move */
-    int x_nout;                     /* number of outputs, 2 ... 16 */
-    t_float x_f;                    /* main inlet's scalar */
-} t_rondel;
+/* ---------------------- host functions -------------------------- */
 
-    /* the control path is 32-bit in every Pd: with 64-bit samples (Pd64)
-    only the last product, input times gain, is taken in double */
-static_assert(sizeof(t_sample) == sizeof(float) || sizeof(t_sample) == sizeof(double),
-    "rondel~ is built for 32-bit or 64-bit samples");
+    /* Multichannel signals came with Pd 0.54. The functions for them are
+    looked up when the class is set up, never linked, so that one plug-in
+    loads in every Pd; null where the host lacks them. */
+#ifndef CLASS_MULTICHANNEL
+#define CLASS_MULTICHANNEL 0x10
+#endif
+
+typedef void (*t_rondel_setmultiout)(t_signal **sig, int nchans);
+
+static struct
+{
+    t_rondel_setmultiout h_setmultiout; /* replaces an output signal */
+} rondel_host;
+
+    /* head of a signal from Pd 0.54 on: the channel count follows the
+    sample rate, where older hosts keep the reference count */
+typedef struct _rondel_mcsignal
+{
+    int s_length;
+    t_sample *s_vec;
+    t_float s_sr;
+    int s_nchans;
+} t_rondel_mcsignal;
+
+    /* only for hosts that have multichannel signals */
+static int rondel_nchans(const t_signal *sig)
+{
+    int nchans;
+    memcpy(&nchans, (const char *)sig + offsetof(t_rondel_mcsignal, s_nchans),
+        sizeof(nchans));
+    return (nchans);
+}
+
+static void rondel_findhost(void)
+{
+#if defined(_WIN32)
+    HMODULE pd = GetModuleHandleA("pd.dll");
+    rondel_host.h_setmultiout = (t_rondel_setmultiout)(pd ?
+        GetProcAddress(pd, "signal_setmultiout") : 0);
+#else
+    rondel_host.h_setmultiout =
+        (t_rondel_setmultiout)dlsym(RTLD_DEFAULT, "signal_setmultiout");
+#endif
+}
 
 /* -------------------------- signal ------------------------------ */
 
-template <int N>
-static t_int *rondel_perform(t_int *w)
-{
-    t_rondel *x = (t_rondel *)(w[1]);
-    const t_sample *in = (t_sample *)(w[2]);
-    t_sample *out[N];
-    for (int k = 0; k < N; k++)
-        out[k] = (t_sample *)(w[3 + k]);
-    int n = (int)(w[N + 3]) - 1;
-    rondel::ramp_block<N>(in, out, n,
-        {x->x_gain, x->x_inc, x->x_target, &x->x_count});
-    return (w + N + 4);
-}
+static const t_rondel_performers *rondel_performers_cpu;  /* set at setup */
 
 template <int N>
-static void rondel_dspadd(t_rondel *x, t_signal **sp)
+static void rondel_dspadd(t_rondel *x, t_sample *in, t_sample **out, int n)
 {
     t_int vec[N + 3];
     vec[0] = (t_int)x;
-    for (int k = 0; k <= N; k++)
-        vec[1 + k] = (t_int)sp[k]->s_vec;
-    vec[N + 2] = (t_int)sp[0]->s_n + 1;
-    dsp_addv(rondel_perform<N>, N + 3, vec);
+    vec[1] = (t_int)in;
+    for (int k = 0; k < N; k++)
+        vec[2 + k] = (t_int)out[k];
+    vec[N + 2] = (t_int)n + 1;
+    dsp_addv((*rondel_performers_cpu)[N], N + 3, vec);
 }
 
-static constexpr auto rondel_dspadders = rondel::per_count<void (*)(t_rondel *, t_signal **)>(
-    [](auto n) { return &rondel_dspadd<decltype(n)::value>; });
+static constexpr auto rondel_dspadders =
+    rondel::per_count<void (*)(t_rondel *, t_sample *, t_sample **, int)>(
+        [](auto n) { return &rondel_dspadd<decltype(n)::value>; });
 
 static void rondel_dsp(t_rondel *x, t_signal **sp)
 {
-    if (x->x_nout >= 2 && x->x_nout <= kMaxOutputs)
-        rondel_dspadders[x->x_nout](x, sp);
+    int n = sp[0]->s_n, nout = x->x_nout;
+    t_sample *out[kMaxOutputs];
+    if (nout < 2 || nout > kMaxOutputs)
+        return;
+        /* a multichannel class makes its own output signals: one of N
+        channels with -m, else N of one channel each */
+    if (rondel_host.h_setmultiout)
+    {
+        if (x->x_multi)
+            rondel_host.h_setmultiout(&sp[1], nout);
+        else for (int k = 0; k < nout; k++)
+            rondel_host.h_setmultiout(&sp[1 + k], 1);
+            /* like Pd's own filters: one signal to place, one channel */
+        int nchans = rondel_nchans(sp[0]);
+        if (nchans != 1)
+        {
+            pd_error(x, "rondel~: can't take multichannel inputs "
+                "(%d channels): outputs silent", nchans);
+            for (int k = 0; k < (x->x_multi ? 1 : nout); k++)
+                dsp_add_zero(sp[1 + k]->s_vec, (x->x_multi ? nout : 1) * n);
+            return;
+        }
+    }
+        /* with -m the channels lie one after the other in one vector */
+    for (int k = 0; k < nout; k++)
+        out[k] = (x->x_multi ? sp[1]->s_vec + k * n : sp[1 + k]->s_vec);
+    rondel_dspadders[nout](x, sp[0]->s_vec, out, n);
+}
+
+    /* the widest vector path this CPU runs; RONDEL_SIMD may ask for a
+    narrower one (to compare paths), and pd -verbose tells which it is */
+static void rondel_choosesimd(void)
+{
+#if RONDEL_DISPATCH
+    static constexpr auto sse2 = rondel_performers<rondel::lanes::Sse2>;
+    static const rondel::Simd paths[] = {rondel::Simd::sse2, rondel::Simd::avx2};
+    rondel::Simd s = rondel::choose_simd(paths, 2, getenv("RONDEL_SIMD"));
+    rondel_performers_cpu = s == rondel::Simd::avx2 ?
+        &rondel_performers_avx2 : &sse2;
+#else
+    static constexpr auto portable =
+        rondel_performers<rondel::lanes::Portable<t_sample>>;
+    rondel::Simd s = rondel::Simd::portable;
+    rondel_performers_cpu = &portable;
+#endif
+    logpost(NULL, PD_VERBOSE, "rondel~: %s perform routines",
+        rondel::simd_name(s));
 }
 
 /* ------------------------- control ------------------------------ */
@@ -87,7 +156,7 @@ static void rondel_move(t_rondel *x)
     if (x->x_nout < 2 || x->x_nout > kMaxOutputs)
         return;
     rondel::kTargetRoutines[x->x_nout](x->x_pos, x->x_dist, x->x_target);
-    rondel::restart_ramp(x->x_gain, x->x_target, x->x_inc, x->x_count, x->x_ramp);
+    rondel::restart_ramp(rondel_rampstate(x), x->x_ramp);
 }
 
 static void rondel_floatval(t_rondel *x, t_floatarg f)
@@ -109,27 +178,61 @@ static void rondel_intline(t_rondel *x, t_floatarg f)
 
 /* ------------------------ lifecycle ----------------------------- */
 
-static void *rondel_new(t_floatarg f)
+static int rondel_fellback;     /* -m without multichannel said once */
+
+    /* [rondel~ [-m] [N]]: flags first, as Pd's own objects take them;
+    anything after N is ignored */
+static void *rondel_new(t_symbol *s, int argc, t_atom *argv)
 {
+    int multi = 0;
+    t_float f = 0;
+    (void)s;
+    while (argc && argv->a_type == A_SYMBOL &&
+        argv->a_w.w_symbol->s_name[0] == '-')
+    {
+        if (!strcmp(argv->a_w.w_symbol->s_name, "-m"))
+            multi = 1;
+        else
+        {
+            pd_error(0, "rondel~: unknown flag %s (usage: rondel~ [-m] [N])",
+                argv->a_w.w_symbol->s_name);
+            return (0);
+        }
+        argc--, argv++;
+    }
+    if (argc && argv->a_type != A_FLOAT)
+    {
+        pd_error(0, "rondel~: N must be a number (usage: rondel~ [-m] [N])");
+        return (0);
+    }
+    if (argc)
+        f = argv->a_w.w_float;
+    if (multi && !rondel_host.h_setmultiout)
+    {
+        if (!rondel_fellback)
+            post("rondel~: -m needs Pd 0.54 or newer (multichannel signals): "
+                "separate outlets instead");
+        rondel_fellback = 1;
+        multi = 0;
+    }
     t_rondel *x = (t_rondel *)pd_new(rondel_class);
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("val"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("dist"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("line"));
     x->x_nout = rondel::output_count(rondel::message_float(f));
-    for (int k = 0; k < x->x_nout; k++)
+    x->x_multi = multi;
+    for (int k = 0; k < (multi ? 1 : x->x_nout); k++)
         outlet_new(&x->x_obj, &s_signal);
     x->x_sr = rondel::whole_rate(rondel::message_float(sys_getsr()));
     for (int k = 0; k < kMaxOutputs; k++)
     {
-        x->x_inc[k] = 0;
-        x->x_gain[k] = 0;
-        x->x_target[k] = 0;
+        x->x_gain[k] = x->x_start[k] = x->x_target[k] = 0;
+        x->x_step[k] = 0;
     }
         /* output 1 carries the input and keeps it: the state reads
         "position 0, on the circle" and the first countdown lands there */
-    x->x_gain[0] = 1;
-    x->x_target[0] = 1;
-    x->x_ramp = x->x_count = rondel::default_ramp(x->x_sr);
+    x->x_gain[0] = x->x_start[0] = x->x_target[0] = 1;
+    x->x_ramp = x->x_count = x->x_length = rondel::default_ramp(x->x_sr);
     x->x_dist = 1;
     x->x_pos = 0;
     return (x);
@@ -137,8 +240,11 @@ static void *rondel_new(t_floatarg f)
 
 extern "C" RONDEL_EXPORT void rondel_tilde_setup(void)
 {
+    rondel_findhost();
     rondel_class = class_new(gensym("rondel~"), (t_newmethod)rondel_new, 0,
-        sizeof(t_rondel), CLASS_DEFAULT, A_DEFFLOAT, 0);
+        sizeof(t_rondel),
+        rondel_host.h_setmultiout ? CLASS_MULTICHANNEL : CLASS_DEFAULT,
+        A_GIMME, 0);
     class_addmethod(rondel_class, (t_method)rondel_floatval, gensym("val"),
         A_DEFFLOAT, 0);
     class_addmethod(rondel_class, (t_method)rondel_floatdist, gensym("dist"),
@@ -148,5 +254,6 @@ extern "C" RONDEL_EXPORT void rondel_tilde_setup(void)
     CLASS_MAINSIGNALIN(rondel_class, t_rondel, x_f);
     class_addmethod(rondel_class, (t_method)rondel_dsp, gensym("dsp"), A_CANT, 0);
     class_sethelpsymbol(rondel_class, gensym("rondel~"));
+    rondel_choosesimd();
     post("rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet");
 }

@@ -11,23 +11,15 @@
 #include <limits>
 #include <sstream>
 
+#include "exact_line.hpp"
 #include "object_model.hpp"
 #include "pd_runner.hpp"
+#include "simd.hpp"
 
 using namespace rondel;
 using namespace rondel::test;
 
 namespace {
-
-const char* const kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
-
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
 
 // Replays the scenario's events on models of its objects, block boundary by
 // block boundary, processing only while DSP is on, as the host does.
@@ -333,6 +325,109 @@ TEST(Host, ValuesThatUsedToBreakTheRampStayFinite)
     const Recording r = run(s);
     expect_finite(r);
     expect_as_model(s, r);
+}
+
+// Run on purpose only (tests/scratch_check.sh): a failing test keeps its
+// scratch folder and says where it is.
+TEST(Scratch, DISABLED_FailsOnPurpose)
+{
+    run_patch("#N canvas 0 0 300 200 12;\n#X obj 10 10 loadbang;\n#X msg 10 40 \\; pd quit;\n#X connect 0 0 1 0;\n");
+    ADD_FAILURE() << "failing on purpose";
+}
+
+}  // namespace
+
+namespace {
+
+// Long fades in the host, looked at where a float accumulator went wrong:
+// the first samples of a 30-minute fade (which must already move) and the
+// last samples of fades of 10 and 30 minutes (which must stay on the line,
+// never below 0, and land on the target). Only those windows are recorded.
+TEST(Host, LongFadesMoveFromTheStartAndEndOnTheirLine)
+{
+    struct Window {
+        float minutes;
+        int record_at;  // a block boundary
+    };
+    const std::int64_t r30 = ramp_length(44100, 1800000), r10 = ramp_length(44100, 600000);
+    const Window windows[] = {
+        {30, 0},
+        {30, static_cast<int>((r30 - 3000) / 64 * 64)},
+        {10, static_cast<int>((r10 - 3000) / 64 * 64)},
+    };
+    for (const Window& w : windows) {
+        const std::int64_t R = ramp_length(44100, w.minutes * 60000);
+        SCOPED_TRACE(testing::Message() << w.minutes << " minutes (R = " << R << "), from sample " << w.record_at);
+        Scenario s;
+        s.objects = {"2"};
+        s.source = "sig~ 1";
+        s.record_at = w.record_at;
+        s.events = {{0, "o0in0", "line " + std::to_string(static_cast<int>(w.minutes * 60000))},
+                    {0, "o0in1", "0.5"}};  // output 1 fades from 1 to 0, output 2 from 0 to 1
+        const Recording r = run(s);
+        ASSERT_TRUE(r.ok);
+        for (int i = 0; i < s.samples; ++i) {
+            const std::int64_t j = w.record_at + i + 1;  // samples since the move
+            const float down = j <= R ? test::exact_line(1, 0, j, R) : 0.0f;
+            const float up = j <= R ? test::exact_line(0, 1, j, R) : 1.0f;
+            ASSERT_EQ(r.outlets[0][0][i], down) << "outlet 1, sample " << j;
+            ASSERT_EQ(r.outlets[0][1][i], up) << "outlet 2, sample " << j;
+            ASSERT_GE(r.outlets[0][0][i], 0.0f) << "sample " << j;
+        }
+        if (w.record_at == 0) {
+            EXPECT_LT(r.outlets[0][0][63], 1.0f) << "the fade moves within its first block";
+        }
+    }
+}
+
+// A move late in a long fade starts from the gain the fade has reached.
+TEST(Host, MoveLateInALongFadeStartsFromTheGainReached)
+{
+    const int at = 21168000;  // 8 minutes into a 10-minute fade, a block boundary
+    Scenario s;
+    s.objects = {"2"};
+    s.source = "sig~ 1";
+    s.record_at = at - 2048;
+    s.samples = 2048 + 2304;
+    s.events = {{0, "o0in0", "line 600000"}, {0, "o0in1", "0.5"}, {at, "o0in0", "line 50"}, {at, "o0in1", "0"}};
+    const Recording r = run(s);
+    ASSERT_TRUE(r.ok);
+    const auto& down = r.outlets[0][0];
+    ASSERT_EQ(down.size(), static_cast<std::size_t>(s.samples));
+    const std::int64_t R = ramp_length(44100, 600000);
+    for (int i = 0; i < 2048; ++i)
+        ASSERT_EQ(down[i], test::exact_line(1, 0, s.record_at + i + 1, R)) << "sample " << s.record_at + i + 1;
+    const double reached = down[2047];
+    EXPECT_NEAR(down[2048], reached + (1.0 - reached) / 2206, 1e-7) << "the first step back up";
+    EXPECT_NE(down[2048 + 2204], 1.0f);
+    EXPECT_EQ(down[2048 + 2205], 1.0f) << "the snap, 2206 samples after the move";
+}
+
+// The plug-in takes the widest vector path the CPU has, says which with
+// pd -verbose, and takes the baseline when RONDEL_SIMD asks for it; every
+// path gives the same samples.
+TEST(Host, VectorPathIsChosenAtLoadAndEveryPathAgrees)
+{
+    Scenario s;
+    s.objects = {"16", "5"};
+    s.samples = 8192;
+    s.events = {{0, "o0in3", "30"}, {0, "o0in1", "0.3"}, {640, "o0in2", "0.4"}, {1280, "o1in1", "0.7"}};
+    // The plug-in under test may be another build's (RONDEL_PLUGIN_DIR): a
+    // plug-in for ARM or Pd64 has the portable path only.
+    const char* dispatches = std::getenv("RONDEL_PLUGIN_DISPATCHES");
+    const bool dispatch = dispatches && *dispatches ? std::string(dispatches) != "0" : RONDEL_PLUGIN_DISPATCHES;
+    const std::string widest = !dispatch ? "portable" : cpu_has_avx2() ? "avx2" : "sse2";
+    const std::string baseline = dispatch ? "sse2" : "portable";
+    for (const std::string& wanted : {std::string(), std::string("sse2")}) {
+        SCOPED_TRACE("RONDEL_SIMD=" + wanted);
+        s.environment = "RONDEL_SIMD=" + wanted;
+        s.pd_flags = "-verbose";
+        const Recording r = run_in_pd(s, outlet_counts(s));
+        ASSERT_TRUE(r.ok) << r.log;
+        const std::string chosen = wanted.empty() ? widest : baseline;
+        EXPECT_NE(r.log.find("rondel~: " + chosen + " perform routines"), std::string::npos) << r.log;
+        expect_as_model(s, r);
+    }
 }
 
 }  // namespace

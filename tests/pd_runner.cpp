@@ -1,5 +1,7 @@
 #include "pd_runner.hpp"
 
+#include <gtest/gtest.h>
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "wav.hpp"
 
@@ -64,13 +67,6 @@ private:
     int count_ = 0;
 };
 
-// A setting from the environment, else the one compiled in.
-std::string setting(const char* name, const char* fallback)
-{
-    const char* v = std::getenv(name);
-    return v && *v ? v : fallback;
-}
-
 std::string escape_semicolons(const std::string& s)
 {
     std::string out;
@@ -79,32 +75,86 @@ std::string escape_semicolons(const std::string& s)
     return out;
 }
 
+// The runs' files live in one folder per test program ($TMPDIR or /tmp,
+// rondel-test-XXXXXX), one folder per test inside it. A test that passes
+// takes its folder with it; a failing one keeps its patches and recordings
+// and says where they are. Nothing is left once every test has passed.
+class ScratchFolders : public testing::EmptyTestEventListener {
+public:
+    std::string next()
+    {
+        namespace fs = std::filesystem;
+        if (root_.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/rondel-test-XXXXXX";
+            if (!mkdtemp(tmpl.data()))
+                throw std::runtime_error("cannot make a scratch folder from " + tmpl);
+            root_ = tmpl;
+        }
+        const testing::TestInfo* t = testing::UnitTest::GetInstance()->current_test_info();
+        const fs::path run = fs::path(root_) / (t ? folder(*t) : "outside-tests") / std::to_string(++runs_);
+        std::error_code ec;
+        fs::create_directories(run, ec);
+        if (ec)
+            throw std::runtime_error("cannot make " + run.string() + ": " + ec.message());
+        return run.string();
+    }
+
+    void OnTestEnd(const testing::TestInfo& t) override
+    {
+        namespace fs = std::filesystem;
+        if (root_.empty())
+            return;
+        const fs::path test = fs::path(root_) / folder(t);
+        std::error_code ec;
+        if (!fs::exists(test, ec))
+            return;
+        if (t.result()->Passed())
+            fs::remove_all(test, ec);
+        else
+            std::printf("[ scratch  ] %s kept in %s\n", t.name(), test.c_str());
+    }
+
+    void OnTestProgramEnd(const testing::UnitTest&) override
+    {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        if (root_.empty() || fs::remove(root_, ec))  // only while empty
+            return;
+        std::printf("[ scratch  ] kept %s\n", root_.c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    static std::string folder(const testing::TestInfo& t)
+    {
+        return std::string(t.test_suite_name()) + "." + t.name();
+    }
+
+    std::string root_;
+    int runs_ = 0;
+};
+
+// The tests run under gtest's own main(), so the listener joins while the
+// program loads; gtest owns it from then on.
+ScratchFolders* const scratch = [] {
+    auto* s = new ScratchFolders;
+    testing::UnitTest::GetInstance()->listeners().Append(s);
+    return s;
+}();
+
 }  // namespace
 
 std::string scratch_dir()
 {
-    char tmpl[] = "/tmp/rondel-test-XXXXXX";
-    const char* dir = mkdtemp(tmpl);
-    return dir ? dir : "/tmp";
+    return scratch->next();
 }
 
-std::string pd_command()
-{
-    // The host may be another Pd (a chroot, qemu-user, pd64) and may run under
-    // a wrapper (valgrind, or env with sanitizer runtimes).
-    const std::string wrapper = setting("RONDEL_PD_WRAPPER", "");
-    return (wrapper.empty() ? "" : wrapper + " ") + setting("RONDEL_PD", RONDEL_PD);
-}
+namespace {
 
-std::string plugin_dir() { return setting("RONDEL_PLUGIN_DIR", RONDEL_PLUGIN_DIR); }
-
-std::string run_patch(const std::string& patch, const std::string& extra)
+// Runs a shell command and returns what it printed; a failure is marked in the text.
+std::string capture(const std::string& cmd)
 {
-    const std::string dir = scratch_dir();
-    std::ofstream(dir + "/main.pd") << patch;
-    const std::string cmd = "cd " + dir + " && timeout 600 " + pd_command() +
-                            " -nogui -nosound -batch -noprefs -stderr -path " + plugin_dir() + " " + extra +
-                            " -open main.pd 2>&1";
     std::string log;
     if (FILE* p = popen(cmd.c_str(), "r")) {
         char buf[4096];
@@ -115,9 +165,54 @@ std::string run_patch(const std::string& patch, const std::string& extra)
         if (status != 0)
             log += "\n" + std::string(kHostFailed) + std::to_string(status) + "]\n";
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
     return log;
+}
+
+}  // namespace
+
+std::string pd_command()
+{
+    const char* pd = std::getenv("RONDEL_PD");
+    if (!pd || !*pd)
+        return RONDEL_PD;
+    // A relative path still names the same file from the patch's folder.
+    char* full = realpath(pd, nullptr);
+    const std::string cmd = full ? full : pd;
+    std::free(full);
+    return cmd;
+}
+
+// The plug-in's folder: RONDEL_PLUGIN_DIR from the environment (a build for
+// another platform), else this build's.
+std::string plugin_dir()
+{
+    const char* dir = std::getenv("RONDEL_PLUGIN_DIR");
+    return dir && *dir ? dir : RONDEL_PLUGIN_DIR;
+}
+
+std::string run_patch(const std::string& patch, const std::string& extra, const std::string& environment)
+{
+    const std::string dir = scratch_dir();
+    std::ofstream(dir + "/main.pd") << patch;
+    // A wrapper (valgrind, or env with sanitizer runtimes) may come from the environment.
+    const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
+    return capture("cd " + dir + " && " + (environment.empty() ? "" : "env " + environment + " ") + "timeout 600 " +
+                   (wrapper ? std::string(wrapper) + " " : "") + pd_command() +
+                   " -nogui -nosound -batch -noprefs -stderr -path " + plugin_dir() + " " + extra +
+                   " -open main.pd 2>&1");
+}
+
+PdVersion host_version()
+{
+    static const PdVersion v = [] {
+        PdVersion r;
+        const std::string out = capture(pd_command() + " -version 2>&1");
+        const std::size_t at = out.find("Pd-");
+        if (at != std::string::npos)
+            std::sscanf(out.c_str() + at, "Pd-%d.%d", &r.major, &r.minor);
+        return r;
+    }();
+    return v;
 }
 
 Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
@@ -157,7 +252,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     sub.connect(source, 0, rin, 0);
     sub.connect(rec, 0, rin, 0);
     for (std::size_t j = 0; j < s.objects.size(); ++j) {
-        const int obj = sub.obj("rondel~" + (s.objects[j].empty() ? "" : " " + s.objects[j]));
+        int obj = sub.obj("rondel~" + (s.objects[j].empty() ? "" : " " + s.objects[j]));
         if (s.own_buffer) {
             const int copy = sub.obj("*~ 1");  // x * 1 is x exactly
             sub.connect(source, 0, copy, 0);
@@ -168,6 +263,11 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
         for (int i = 0; i < 4; ++i) {
             const int r = sub.obj("r o" + std::to_string(j) + "in" + std::to_string(i));
             sub.connect(r, 0, obj, i);
+        }
+        if (s.split_multichannel && s.objects[j].rfind("-m", 0) == 0) {
+            const int split = sub.obj("snake~ out " + std::to_string(outlets[j]));
+            sub.connect(obj, 0, split, 0);
+            obj = split;
         }
         for (int k = 0; k < outlets[j]; ++k) {
             const std::string tag = std::to_string(j) + "_" + std::to_string(k);
@@ -186,8 +286,14 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
 
     Canvas top;
     const int lb = top.obj("loadbang");
-    const int start = top.msg("\\; pd dsp 1 \\; rec bang");
+    const int start = top.msg(s.record_at ? "\\; pd dsp 1" : "\\; pd dsp 1 \\; rec bang");
     top.connect(lb, 0, start, 0);
+    if (s.record_at) {
+        const int d = top.obj("delay " + std::to_string(s.record_at) + " 1 samp");
+        const int m = top.msg("\\; rec bang");
+        top.connect(lb, 0, d, 0);
+        top.connect(d, 0, m, 0);
+    }
     for (const std::string& a : arrays)
         top.obj("array define " + a + " " + std::to_string(s.samples));
     std::map<int, std::string> at;  // one message box per time keeps the events in order
@@ -209,15 +315,13 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
         top.connect(lb, 0, d, 0);
         top.connect(d, 0, m, 0);
     }
-    top.write_and_quit(lb, s.duration ? s.duration : s.samples, wav, arrays);
+    top.write_and_quit(lb, s.duration ? s.duration : s.record_at + s.samples, wav, arrays);
 
     const std::string patch = "#N canvas 0 0 800 600 12;\n" + top.text() +
                               "#N canvas 0 0 600 600 dut 0;\n" + sub.text() + "#X restore 400 10 pd dut;\n";
     Recording r;
-    r.log = run_patch(patch, "-r " + std::to_string(s.rate));
+    r.log = run_patch(patch, "-r " + std::to_string(s.rate) + " " + s.pd_flags, s.environment);
     auto ch = tools::read_float_wav(wav);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
     if (ch.size() != arrays.size())
         return r;
     std::size_t next = 0;
@@ -280,8 +384,6 @@ HostTraits probe_host()
     HostTraits rule;
     rule.log = run_patch("#N canvas 0 0 800 600 12;\n" + c.text());
     const auto ch = tools::read_float_wav(dir + "/probe.wav");
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
     if (ch.size() != 5 || ch[0].size() != 64)
         return rule;
     auto kept = [&](int j, float want) {

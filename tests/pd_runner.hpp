@@ -21,12 +21,17 @@ struct Scenario {
     std::vector<std::string> objects = {"4"};  ///< creation arguments, one object each
     std::string source = "osc~ 1000";          ///< the input, recorded too
     int samples = 4096;                        ///< recorded length
-    int duration = 0;                          ///< logical time to run, 0: `samples`
+    int record_at = 0;                         ///< first recorded sample (a block boundary)
+    int duration = 0;                          ///< logical time to run, 0: `record_at` + `samples`
     std::string block;                         ///< block~ arguments of the subpatch (size, overlap); empty: none
     bool own_buffer = false;                   ///< feed each object through its own [*~ 1], whose buffer
                                                ///< Pd may hand on as one of the object's outlets
     int rate = 44100;
     bool finite = false;                       ///< also record whether each outlet is finite
+    std::string environment;                   ///< NAME=VALUE words for the host's environment
+    std::string pd_flags;                      ///< more flags for pd, e.g. -verbose
+    bool split_multichannel = false;           ///< objects made with -m feed [snake~ out N], whose
+                                               ///< outlets are recorded (hosts with multichannel signals)
     std::vector<Event> events;
 };
 
@@ -45,8 +50,22 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets);
 /// Marks a log whose host exited with an error (a crash, or a finding of valgrind or a sanitizer).
 inline constexpr const char* kHostFailed = "[pd exit status ";
 
-/// Runs pd on a patch text and returns its log; `extra` goes on the command line.
-std::string run_patch(const std::string& patch, const std::string& extra = "");
+/// Runs pd on a patch text and returns its log; `extra` goes on the command
+/// line, `environment` (NAME=VALUE words) into pd's environment.
+std::string run_patch(const std::string& patch, const std::string& extra = "", const std::string& environment = "");
+
+/// The host's version, e.g. {0, 57}; {0, 0} if it could not be read.
+struct PdVersion {
+    int major = 0, minor = 0;
+    /// Whether the host has multichannel signals (Pd 0.54 on).
+    bool multichannel() const { return major > 0 || minor >= 54; }
+};
+
+/// Version of the pd the tests run (RONDEL_PD), asked once.
+PdVersion host_version();
+
+/// The pd command the tests run: RONDEL_PD from the environment, else the one found at build time.
+std::string pd_command();
 
 /// Folder for this run's files, made anew.
 std::string scratch_dir();
@@ -67,5 +86,17 @@ struct HostTraits {
 /// Found out once per run from the host: -0, tiny values and a value past
 /// float precision recorded and read back.
 const HostTraits& host_traits();
+
+/// Line the plug-in posts once when it loads.
+inline constexpr const char* kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
+
+/// How often `what` occurs in `text`.
+inline int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
 
 }  // namespace rondel::test

@@ -23,8 +23,10 @@ report=$("$objdump" -d --no-show-raw-insn -C "$plugin" | awk -F '\t' '
   END { done_routine() }' 2>"${TMPDIR:-/tmp}/perform-calls.$$")
 calls=$(cat "${TMPDIR:-/tmp}/perform-calls.$$"); rm -f "${TMPDIR:-/tmp}/perform-calls.$$"
 routines=$(grep -c . <<<"$report" || true)
-[ "$routines" -eq 15 ] || { echo "FAIL: $routines perform routines found in $plugin, 15 expected"; echo "$report"; exit 1; }
+# 15 routines (N = 2 … 16) for each vector path the plug-in carries
+[ "$routines" -gt 0 ] && [ $((routines % 15)) -eq 0 ] ||
+  { echo "FAIL: $routines perform routines found in $plugin, a multiple of 15 expected"; echo "$report"; exit 1; }
 if awk '$NF != 0' <<<"$report" | grep -q .; then
   echo "FAIL: perform routines that call:"; awk '$NF != 0' <<<"$report"; echo "$calls"; exit 1
 fi
-echo "ok: 15 perform routines in $(basename "$plugin"), none makes a call"
+echo "ok: $routines perform routines in $(basename "$plugin"), none makes a call"

@@ -3,7 +3,6 @@
 // and the gain, so it rounds back to the float build's sample.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -13,9 +12,8 @@
 #include <vector>
 
 #include "controls.hpp"
-#include "gain_ramp.hpp"
+#include "dispatch.hpp"
 #include "object_model.hpp"
-#include "per_count.hpp"
 #include "reference_ramp.hpp"
 #include "session_replay.hpp"
 #include "shared_vectors.hpp"
@@ -24,55 +22,48 @@ using namespace rondel;
 
 namespace {
 
-template <typename Sample>
-using Routine = void (*)(const Sample* in, Sample* const* out, int n, RampState st);
+std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
+std::uint64_t bits(double d) { return std::bit_cast<std::uint64_t>(d); }
 
+// Runs one block of `input` through `routine` with samples of type Sample on
+// the model's state; `alias` is the output that shares the input's memory, or -1.
 template <typename Sample>
-constexpr auto kRoutines = per_count<Routine<Sample>>([](auto c) -> Routine<Sample> {
-    return [](const Sample* in, Sample* const* out, int n, RampState st) {
-        ramp_block<decltype(c)::value, Sample>(in, out, n, st);
-    };
-});
-
-struct State {
-    float gain[kMaxOutputs] = {}, inc[kMaxOutputs] = {}, target[kMaxOutputs] = {};
-    std::int32_t count = 0;
-};
-
-// Runs one block with samples of type Sample; `alias` is the output that
-// shares the input's memory, or -1. Returns the outputs and leaves the state in `st`.
-template <typename Sample>
-std::vector<std::vector<Sample>> run(State& st, int n_out, const std::vector<float>& input, int alias)
+std::vector<std::vector<Sample>> run(test::BlockRoutine<Sample> routine, test::ObjectModel& m,
+                                     const std::vector<float>& input, int alias)
 {
     const int len = static_cast<int>(input.size());
-    std::vector<std::vector<Sample>> bufs(n_out + 1, std::vector<Sample>(len));
+    std::vector<std::vector<Sample>> bufs(m.n_out + 1, std::vector<Sample>(len));
     Sample* out[kMaxOutputs] = {};
-    for (int k = 0; k < n_out; ++k)
+    for (int k = 0; k < m.n_out; ++k)
         out[k] = bufs[k].data();
-    Sample* in = alias >= 0 ? out[alias] : bufs[n_out].data();
+    Sample* in = alias >= 0 ? out[alias] : bufs[m.n_out].data();
     for (int i = 0; i < len; ++i)
         in[i] = static_cast<Sample>(input[i]);
-    kRoutines<Sample>[n_out](in, out, len, {st.gain, st.inc, st.target, &st.count});
-    bufs.resize(n_out);
+    routine(in, out, len, m.state());
+    bufs.resize(m.n_out);
     return bufs;
 }
 
-std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
-std::uint64_t bits(double d) { return std::bit_cast<std::uint64_t>(d); }
+// The widest float path this build and CPU have, and the double kernel.
+test::BlockRoutine<float> float_routine(int n) { return (*test::float_paths().back().routines)[n]; }
+test::BlockRoutine<double> double_routine(int n)
+{
+    return test::kBlockRoutinesOn<lanes::Portable<double>, double>[n];
+}
 
 TEST(SampleType, DoubleOutputIsTheExactProductOfTheFloatGain)
 {
     struct Case {
         const char* what;
-        int count;   // samples to the snap at the block's start
-        bool still;  // every increment zero
+        std::int32_t ramp;  // length of the ramp started before the block
+        int before;         // samples run before the block
     };
     const Case cases[] = {
-        {"ramping through the block", 5000, false},
-        {"snap inside the block", 77, false},
-        {"snap on the first sample", 0, false},
-        {"held", -40, true},
-        {"held, counter about to wrap", INT32_MIN + 3, true},
+        {"ramping through the block", 5000, 0},
+        {"snap inside the block", 100, 23},
+        {"snap on the first sample", 40, 40},
+        {"held after the snap", 10, 64},
+        {"jump (no ramp)", 0, 0},
     };
     std::mt19937 rng(20261211);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
@@ -80,34 +71,24 @@ TEST(SampleType, DoubleOutputIsTheExactProductOfTheFloatGain)
         for (const Case& c : cases)
             for (int alias : {-1, 0, n_out - 1}) {
                 SCOPED_TRACE(testing::Message() << "N = " << n_out << ", " << c.what << ", input in output " << alias);
-                State start;
-                for (int k = 0; k < n_out; ++k) {
-                    start.gain[k] = k % 5 == 1 ? -0.0f : unit(rng);
-                    start.target[k] = unit(rng);
-                    start.inc[k] = c.still ? 0.0f : unit(rng) * 0x1p-9f;
-                }
-                start.count = c.count;
+                test::ObjectModel start(static_cast<float>(n_out), 44100.0f);
+                start.line(1000.0f * static_cast<float>(c.ramp) / 44100.0f + 1e-3f);
+                start.val(unit(rng) + 1.0f);
+                start.distance(std::fabs(unit(rng)));
+                start.process(std::vector<float>(c.before, 1.0f));
                 std::vector<float> input(300);
                 for (float& x : input)
                     x = unit(rng) * (rng() % 7 == 0 ? 0x1p-30f : 1.0f);
 
                 // The gains sample by sample: the plain rule with a unit input.
-                State ref = start;
-                std::vector<std::vector<float>> gains(n_out, std::vector<float>(input.size()));
-                float* gp[kMaxOutputs];
-                for (int k = 0; k < n_out; ++k)
-                    gp[k] = gains[k].data();
-                const std::vector<float> ones(input.size(), 1.0f);
-                reference::ramp_block(ones.data(), gp, n_out, static_cast<int>(input.size()), ref.gain, ref.inc,
-                                      ref.target, ref.count);
-
-                State f = start, d = start;
-                const auto out_f = run<float>(f, n_out, input, alias);
-                const auto out_d = run<double>(d, n_out, input, alias);
+                test::ObjectModel ref = start;
+                const auto gains = ref.process(std::vector<float>(input.size(), 1.0f));
+                test::ObjectModel f = start, d = start;
+                const auto out_f = run<float>(float_routine(n_out), f, input, alias);
+                const auto out_d = run<double>(double_routine(n_out), d, input, alias);
                 for (int k = 0; k < n_out; ++k) {
-                    EXPECT_EQ(bits(f.gain[k]), bits(ref.gain[k])) << "gain " << k;
                     EXPECT_EQ(bits(d.gain[k]), bits(ref.gain[k])) << "gain " << k;
-                    EXPECT_EQ(bits(d.inc[k]), bits(f.inc[k])) << "increment " << k;
+                    EXPECT_EQ(bits(f.gain[k]), bits(ref.gain[k])) << "gain " << k;
                     for (std::size_t i = 0; i < input.size(); ++i) {
                         const double exact = static_cast<double>(input[i]) * static_cast<double>(gains[k][i]);
                         ASSERT_EQ(bits(out_d[k][i]), bits(exact)) << "output " << k << ", sample " << i;
@@ -115,8 +96,7 @@ TEST(SampleType, DoubleOutputIsTheExactProductOfTheFloatGain)
                             << "output " << k << ", sample " << i;
                     }
                 }
-                EXPECT_EQ(d.count, f.count);
-                EXPECT_EQ(f.count, ref.count);
+                EXPECT_EQ(d.count, ref.count);
             }
 }
 
@@ -152,29 +132,18 @@ TEST(SampleType, MessageArgumentsBecomeTheFloatsOf32BitPd)
 
 // The shared session through the fast kernel with float samples and with
 // double samples rounded back to float: both give the digest of every build.
-template <typename Sample>
-std::uint64_t session_digest()
-{
-    return test::session_digest([](test::ObjectModel& m, const std::vector<float>& input) {
-        State st;
-        std::copy(m.gain, m.gain + kMaxOutputs, st.gain);
-        std::copy(m.inc, m.inc + kMaxOutputs, st.inc);
-        std::copy(m.target, m.target + kMaxOutputs, st.target);
-        st.count = m.count;
-        std::vector<std::vector<float>> out;
-        for (const auto& o : run<Sample>(st, m.n_out, input, -1))
-            out.emplace_back(o.begin(), o.end());
-        std::copy(st.gain, st.gain + kMaxOutputs, m.gain);
-        std::copy(st.inc, st.inc + kMaxOutputs, m.inc);
-        m.count = st.count;
-        return out;
-    });
-}
-
+// The matrix (scripts/matrix.sh) reads the line this test prints.
 TEST(SampleType, SessionDigestWithFloatAndDoubleSamples)
 {
-    const std::uint64_t f = session_digest<float>();
-    const std::uint64_t d = session_digest<double>();
+    const std::uint64_t f = test::session_digest([](test::ObjectModel& m, const std::vector<float>& in) {
+        return run<float>(float_routine(m.n_out), m, in, -1);
+    });
+    const std::uint64_t d = test::session_digest([](test::ObjectModel& m, const std::vector<float>& in) {
+        std::vector<std::vector<float>> out;
+        for (const auto& o : run<double>(double_routine(m.n_out), m, in, -1))
+            out.emplace_back(o.begin(), o.end());
+        return out;
+    });
     std::cout << std::hex << "session digest: float samples 0x" << f << ", double samples 0x" << d << std::dec
               << "\n";
     EXPECT_EQ(f, test::kSessionDigest) << std::hex << "0x" << f;

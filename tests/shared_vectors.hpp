@@ -104,6 +104,6 @@ struct Digest {
 };
 
 /// What every build gives for the session at 44100 Hz, all objects' outputs in order.
-inline constexpr std::uint64_t kSessionDigest = 0xd8772b5b9d6fdb3dull;
+inline constexpr std::uint64_t kSessionDigest = 0x5f11a03bfd253c41ull;
 
 }  // namespace rondel::test

@@ -1,14 +1,15 @@
 // The pure parts without Pd: gain law, controls and the ramp rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "controls.hpp"
-#include "dispatch.hpp"
 #include "gain_law.hpp"
 #include "per_count.hpp"
 #include "object_model.hpp"
@@ -73,6 +74,51 @@ TEST(GainLaw, CentreGivesEqualGainsEverywhere)
             EXPECT_EQ(bits(targets(n, pos, 0.0f)), bits(std::vector<float>(n, expected)))
                 << "N = " << n << ", position " << pos;
         }
+}
+
+// Sum of the squared gains over positions 0 … 1 in 1/960 steps (a multiple
+// of every N here, so each loudspeaker's own position is among them).
+std::pair<double, double> power_range(int n, float dist)
+{
+    double lo = 1e9, hi = 0;
+    for (int j = 0; j < 960; ++j) {
+        double power = 0;
+        for (float g : targets(n, static_cast<float>(j) / 960.0f, dist))
+            power += static_cast<double>(g) * g;
+        lo = std::min(lo, power);
+        hi = std::max(hi, power);
+    }
+    return {lo, hi};
+}
+
+TEST(GainLaw, LoudnessTowardsTheCentreIsAsDocumented)
+{
+    // The table in the help's gain-law page and in the README, to the
+    // digits printed there: the sum's lowest and highest value over positions.
+    struct Row { int n; float dist; double lo, hi, tolerance; };
+    const Row rows[] = {
+        {3, 1.0f, 1, 1, 1e-5},       {8, 1.0f, 1, 1, 1e-5},         {16, 1.0f, 1, 1, 1e-5},
+        {3, 0.75f, 0.96, 1.15, 5e-3}, {8, 0.75f, 0.96, 1.15, 5e-3},  {16, 0.75f, 0.96, 1.15, 5e-3},
+        {3, 0.5f, 0.98, 1.125, 5e-3}, {8, 0.5f, 1.125, 1.125, 1e-5}, {16, 0.5f, 1.125, 1.125, 1e-5},
+        {3, 0.25f, 0.93, 0.98, 5e-3}, {8, 0.25f, 1.56, 1.56, 5e-3},  {16, 0.25f, 1.56, 1.56, 5e-3},
+        {3, 0.125f, 0.85, 0.87, 5e-3}, {8, 0.125f, 1.9, 1.9, 5e-3},  {16, 0.125f, 2.53, 2.53, 5e-3},
+        {3, 0.0f, 0.75, 0.75, 1e-6},  {8, 0.0f, 2, 2, 1e-6},         {16, 0.0f, 4, 4, 1e-6},
+    };
+    for (const Row& r : rows) {
+        const auto [lo, hi] = power_range(r.n, r.dist);
+        EXPECT_NEAR(lo, r.lo, r.tolerance) << "N = " << r.n << ", dist " << r.dist;
+        EXPECT_NEAR(hi, r.hi, r.tolerance) << "N = " << r.n << ", dist " << r.dist;
+    }
+    // From the circle to distance 0.5 the sum stays within 0.93 … 1.16, for any N;
+    // at the centre it is N/4 (1 for two loudspeakers).
+    for (int n = 2; n <= kMaxOutputs; ++n) {
+        for (int i = 50; i <= 100; ++i) {
+            const auto [lo, hi] = power_range(n, static_cast<float>(i) / 100.0f);
+            EXPECT_GE(lo, 0.925) << "N = " << n << ", dist " << i / 100.0;
+            EXPECT_LE(hi, 1.16) << "N = " << n << ", dist " << i / 100.0;
+        }
+        EXPECT_NEAR(power_range(n, 0.0f).second, n == 2 ? 1.0 : n / 4.0, 1e-6) << "N = " << n;
+    }
 }
 
 TEST(GainLaw, WholeTurnsChangeNothingForPowersOfTwo)
@@ -140,151 +186,6 @@ TEST(Controls, RampLengthInSamples)
     };
     for (auto [ms, samples] : at44100)
         EXPECT_EQ(ramp_length(44100, ms), samples) << "line " << ms;
-}
-
-// ----------------------------------------------------------------- ramp rule
-
-// One object's ramp state with the fast kernel, for hand-made scenarios.
-struct Ramp {
-    int n_out;
-    float gain[kMaxOutputs] = {};
-    float inc[kMaxOutputs] = {};
-    float target[kMaxOutputs] = {};
-    std::int32_t count = 0;
-
-    explicit Ramp(int n) : n_out(n) {}
-
-    void restart(std::int32_t ramp) { restart_ramp(gain, target, inc, count, ramp); }
-
-    // Runs one block of constant input 1 and returns output k's samples: the gains.
-    std::vector<std::vector<float>> block(int len)
-    {
-        std::vector<float> in(len, 1.0f);
-        std::vector<std::vector<float>> out(n_out, std::vector<float>(len));
-        float* ptrs[kMaxOutputs];
-        for (int k = 0; k < n_out; ++k)
-            ptrs[k] = out[k].data();
-        test::kBlockRoutines[n_out](in.data(), ptrs, len, {gain, inc, target, &count});
-        return out;
-    }
-};
-
-TEST(RampRule, ThreeStepsThenTheSnap)
-{
-    Ramp r(2);
-    r.target[0] = 1.0f;
-    r.restart(3);
-    EXPECT_EQ(r.inc[0], 0.25f);
-    EXPECT_EQ(r.count, 3);
-    EXPECT_EQ(r.block(8)[0], (std::vector<float>{0.25f, 0.5f, 0.75f, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(r.inc[0], 0.0f);
-    EXPECT_EQ(r.count, 3 - 8);
-}
-
-TEST(RampRule, ZeroLengthJumpsAtOnce)
-{
-    Ramp r(3);
-    r.gain[0] = 1.0f;
-    r.target[2] = 0.5f;
-    r.restart(0);
-    const auto out = r.block(4);
-    EXPECT_EQ(out[0], std::vector<float>(4, 0.0f));
-    EXPECT_EQ(out[2], std::vector<float>(4, 0.5f));
-}
-
-TEST(RampRule, SnapFallsOnSample37OfTheSecondBlock)
-{
-    Ramp r(4);
-    r.target[1] = 1.0f;
-    r.target[3] = 0.3f;
-    r.restart(100);
-    r.block(64);
-    const auto second = r.block(64);
-    for (int k : {1, 3}) {
-        EXPECT_NE(second[k][35], r.target[k]);
-        for (int i = 36; i < 64; ++i)
-            EXPECT_EQ(second[k][i], r.target[k]) << "output " << k << ", sample " << i + 1;
-    }
-}
-
-TEST(RampRule, RestartHalfwayDescendsFromWhereItStands)
-{
-    Ramp r(2);
-    r.target[0] = 1.0f;
-    r.restart(127);
-    EXPECT_EQ(r.block(64)[0][63], 0.5f);
-    r.target[0] = 0.0f;
-    r.restart(127);
-    EXPECT_EQ(r.inc[0], -1.0f / 256);
-    std::vector<float> descent;
-    for (int b = 0; b < 3; ++b) {
-        const auto out = r.block(64);
-        descent.insert(descent.end(), out[0].begin(), out[0].end());
-    }
-    for (int j = 1; j <= 192; ++j)
-        EXPECT_EQ(descent[j - 1], j <= 128 ? 0.5f - static_cast<float>(j) / 256 : 0.0f) << "sample " << j;
-}
-
-TEST(RampRule, SameTargetsAgainChangeNothing)
-{
-    Ramp r(8);
-    for (int k = 0; k < 8; ++k)
-        r.gain[k] = r.target[k] = 0.1f * static_cast<float>(k);
-    r.restart(2205);
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(r.inc[k], 0.0f);
-    const auto out = r.block(64);
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(out[k], std::vector<float>(64, r.target[k]));
-}
-
-TEST(RampRule, EmptyBlockLeavesTheStateAsItWas)
-{
-    Ramp r(16);
-    r.target[5] = 1.0f;
-    r.restart(10);
-    const float inc5 = r.inc[5];
-    r.block(0);
-    EXPECT_EQ(r.count, 10);
-    EXPECT_EQ(r.gain[5], 0.0f);
-    EXPECT_EQ(r.inc[5], inc5);
-}
-
-TEST(RampRule, EntriesPastNAreNeitherReadNorWritten)
-{
-    for (int n = 2; n < kMaxOutputs; ++n) {
-        Ramp r(n);
-        for (int k = n; k < kMaxOutputs; ++k)
-            r.gain[k] = r.inc[k] = r.target[k] = kNaN;
-        r.target[0] = 1.0f;
-        r.restart(5);
-        for (int k = n; k < kMaxOutputs; ++k)
-            r.inc[k] = 3.0f;  // would show up in any output that read it
-        for (int b = 0; b < 3; ++b) {
-            const auto outs = r.block(7);
-            for (const auto& out : outs)
-                for (float g : out)
-                    EXPECT_TRUE(g >= 0.0f && g <= 1.0f) << "N = " << n;
-        }
-        for (int k = n; k < kMaxOutputs; ++k) {
-            EXPECT_TRUE(std::isnan(r.gain[k]) && std::isnan(r.target[k])) << "N = " << n << ", entry " << k;
-            EXPECT_EQ(r.inc[k], 3.0f) << "N = " << n << ", entry " << k;
-        }
-    }
-}
-
-TEST(RampRule, RestartOverAllSixteenEntriesGivesZeroPastN)
-{
-    // Past N, gains and targets hold 0: whatever the length, the increments stay 0.
-    for (std::int32_t ramp : {0, 1, 2205, kMaxRamp}) {
-        Ramp r(5);
-        r.gain[0] = 1.0f;
-        kTargetRoutines[5](0.3f, 0.7f, r.target);
-        r.restart(ramp);
-        for (int k = 5; k < kMaxOutputs; ++k)
-            EXPECT_EQ(std::bit_cast<std::uint32_t>(r.inc[k]), 0u) << "R = " << ramp << ", entry " << k;
-        EXPECT_EQ(r.count, ramp);
-    }
 }
 
 }  // namespace

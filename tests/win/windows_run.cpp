@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "controls.hpp"
 #include "shared_vectors.hpp"
 #include "standin.h"
 
@@ -18,6 +19,8 @@ using namespace rondel::test;
 namespace {
 
 int passed = 0, failed = 0;
+
+const char* const kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
 
 void check(bool ok, const std::string& what)
 {
@@ -36,43 +39,75 @@ std::uint32_t bits(float f)
     return b;
 }
 
+t_atom float_atom(float f)
+{
+    t_atom a;
+    a.a_type = A_FLOAT;
+    a.a_w.w_float = f;
+    return a;
+}
+
+t_atom symbol_atom(const char* s)
+{
+    t_atom a;
+    a.a_type = A_SYMBOL;
+    a.a_w.w_symbol = gensym(s);
+    return a;
+}
+
 // One object with its signals, as the host would wire it.
 struct Box {
     void* obj;
-    int n;
-    int block = -1;
-    std::vector<std::vector<t_sample>> vecs;  // input, then outputs
-    std::vector<t_signal> sigs;
+    int n;       // outputs
+    bool multi;  // made with -m in a host with multichannel signals: one outlet of n channels
+    int block = -1, channels = 0;
+    t_sample* in_vec = nullptr;
+    std::vector<t_signal*> own;  // input, then one signal per outlet
     std::vector<t_signal*> sp;
 
-    Box(t_class* c, float arg) : obj(standin_new(c, arg)), n(standin_signal_outlets(obj)) {}
+    Box(t_class* c, float arg, bool flag = false)
+        : obj(create(c, arg, flag)), n(rondel::output_count(arg)), multi(flag && standin_multichannel())
+    {
+    }
 
-    // Runs one block of `in`, the input in its own buffer or in output `alias` (counted from 0).
-    std::vector<std::vector<float>> run(const std::vector<float>& in, int alias = -1)
+    static void* create(t_class* c, float arg, bool flag)
+    {
+        t_atom a[] = {symbol_atom("-m"), float_atom(arg)};
+        return flag ? standin_create(c, 2, a) : standin_create(c, 1, a + 1);
+    }
+
+    // Runs one block of `in` on every input channel, the input in its own
+    // buffer or in output `alias`'s (counted from 0; the host with
+    // multichannel signals hands the input's vector on to that output).
+    std::vector<std::vector<float>> run(const std::vector<float>& in, int alias = -1, int in_channels = 1)
     {
         const int len = static_cast<int>(in.size());
-        if (len != block) {  // the host rebuilds the chain when the block size changes
+        const int outlets = multi ? 1 : n;
+        if (len != block || in_channels != channels) {  // the host rebuilds the chain when the block size changes
             block = len;
-            vecs.assign(n + 1, std::vector<t_sample>(len + 1));
-            sigs.assign(n + 1, t_signal{});
-            sp.assign(n + 1, nullptr);
-            for (int k = 0; k <= n; ++k) {
-                sigs[k].s_n = len;
-                sigs[k].s_vec = vecs[k].data();
-                sigs[k].s_sr = 44100;
-                sp[k] = &sigs[k];
-            }
+            channels = in_channels;
+            own.assign(1 + outlets, nullptr);
+            own[0] = standin_signal(len, channels);
+            in_vec = own[0]->s_vec;
+            for (int k = 0; k < outlets; ++k)
+                own[1 + k] = standin_signal(len, 1);
         }
-        if (alias >= 0)
-            sigs[0].s_vec = vecs[1 + alias].data();
-        else
-            sigs[0].s_vec = vecs[0].data();
-        std::copy(in.begin(), in.end(), sigs[0].s_vec);  // exact for doubles (Pd64) too
+        sp = own;
+        own[0]->s_vec = in_vec;
+        if (alias >= 0 && !multi) {
+            own[0]->s_vec = own[1 + alias]->s_vec;
+            if (standin_multichannel())
+                standin_reuse(alias, own[0]->s_vec);
+        }
+        for (int ch = 0; ch < channels; ++ch)
+            std::copy(in.begin(), in.end(), own[0]->s_vec + ch * len);  // exact for doubles (Pd64) too
         check(standin_dsp(obj, sp.data()), "the dsp method adds a routine");
         standin_run();
         std::vector<std::vector<float>> out(n);  // Pd64's samples rounded to float
-        for (int k = 0; k < n; ++k)
-            out[k].assign(vecs[1 + k].begin(), vecs[1 + k].begin() + len);
+        for (int k = 0; k < n; ++k) {
+            const t_sample* v = multi ? sp[1]->s_vec + k * len : sp[1 + k]->s_vec;
+            out[k].assign(v, v + len);
+        }
         return out;
     }
 };
@@ -93,7 +128,7 @@ int main()
     if (!setup)
         return 1;
     setup();
-    check(std::string(standin_posts()) == "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet\n", "banner posted once");
+    check(std::string(standin_posts()) == std::string(kBanner) + "\n", "banner posted once");
     t_class* c = standin_find_class("rondel~");
     check(c != nullptr, "class rondel~ registered");
     if (!c)
@@ -104,14 +139,29 @@ int main()
     standin_class_info(c, &onset, &help, &size);
     check(onset > 0 && static_cast<size_t>(onset) < size, "main signal inlet registered inside the record");
     check(help && std::string(help) == "rondel~", "help symbol rondel~");
+    const bool mc = standin_multichannel();
+    std::printf("stand-in host %s multichannel signals\n", mc ? "with" : "without");
+    check(((standin_class_flags(c) & 0x10) != 0) == mc, "the class is multichannel where the host has it");
 
     // Outlets and inlets for creation arguments.
     const std::pair<float, int> counts[] = {{0, 2}, {1, 2}, {-3, 2}, {2.5f, 2}, {15.9f, 15}, {16.5f, 16}, {17, 16},
                                             {std::nanf(""), 2}};
-    for (auto [arg, n] : counts) {
-        Box b(c, arg);
-        check(b.n == n, "outlets for argument " + std::to_string(arg));
-        check(standin_extra_inlets(b.obj) == 3, "three float inlets");
+    for (auto [arg, n] : counts)
+        for (bool flag : {false, true}) {
+            Box b(c, arg, flag);
+            const std::string what = std::string(flag ? "-m " : "") + std::to_string(arg);
+            check(b.obj && b.n == n && standin_signal_outlets(b.obj) == (b.multi ? 1 : n), "outlets for " + what);
+            check(standin_extra_inlets(b.obj) == 3, "three float inlets for " + what);
+        }
+    const std::string fallback = "rondel~: -m needs Pd 0.54 or newer (multichannel signals): separate outlets instead\n";
+    check(std::string(standin_posts()).find(fallback) == (mc ? std::string::npos : std::strlen(kBanner) + 1) &&
+              std::string(standin_posts()).rfind(fallback) == std::string(standin_posts()).find(fallback),
+          mc ? "no word about -m" : "-m without multichannel signals said once, after the banner");
+    {
+        t_atom a[] = {symbol_atom("-x"), float_atom(4)};
+        check(!standin_create(c, 2, a) && std::string(standin_posts()).find("error: rondel~: unknown flag -x") !=
+                                               std::string::npos,
+              "an unknown flag is refused");
     }
 
     // Worked targets, read off the outputs of a constant 1 after an immediate move.
@@ -141,37 +191,55 @@ int main()
     }
 
     // The shared session, every output sample digested, once with the input
-    // in its own buffer and once sharing an output's buffer.
-    for (int shared = 0; shared < 2; ++shared) {
-        Digest digest;
-        std::uint32_t noise = 0x2545f491u;
-        for (float arg : kSessionArguments) {
-            Box b(c, arg);
-            int turn = 0;
-            for (const Step& s : session()) {
-                switch (s.kind) {
-                case Step::kVal: standin_message(b.obj, "val", true, s.value); break;
-                case Step::kDist: standin_message(b.obj, "dist", true, s.value); break;
-                case Step::kLine: standin_message(b.obj, "line", true, s.value); break;
-                case Step::kValInlet: standin_inlet_float(b.obj, 1, s.value); break;
-                case Step::kDistInlet: standin_inlet_float(b.obj, 2, s.value); break;
-                case Step::kLineInlet: standin_inlet_float(b.obj, 3, s.value); break;
-                case Step::kBlock: {
-                    const int alias = shared ? turn++ % b.n : -1;
-                    for (const auto& out : b.run(session_input(static_cast<int>(s.value), noise), alias))
-                        for (float x : out)
-                            digest.add(x);
-                    break;
-                }
+    // in its own buffer and once sharing an output's buffer, for [rondel~ N]
+    // and for [rondel~ -m N].
+    for (bool flag : {false, true})
+        for (int shared = 0; shared < 2; ++shared) {
+            Digest digest;
+            std::uint32_t noise = 0x2545f491u;
+            for (float arg : kSessionArguments) {
+                Box b(c, arg, flag);
+                int turn = 0;
+                for (const Step& s : session()) {
+                    switch (s.kind) {
+                    case Step::kVal: standin_message(b.obj, "val", true, s.value); break;
+                    case Step::kDist: standin_message(b.obj, "dist", true, s.value); break;
+                    case Step::kLine: standin_message(b.obj, "line", true, s.value); break;
+                    case Step::kValInlet: standin_inlet_float(b.obj, 1, s.value); break;
+                    case Step::kDistInlet: standin_inlet_float(b.obj, 2, s.value); break;
+                    case Step::kLineInlet: standin_inlet_float(b.obj, 3, s.value); break;
+                    case Step::kBlock: {
+                        const int alias = shared ? turn++ % b.n : -1;
+                        for (const auto& out : b.run(session_input(static_cast<int>(s.value), noise), alias))
+                            for (float x : out)
+                                digest.add(x);
+                        break;
+                    }
+                    }
                 }
             }
+            char hex[32];
+            std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest.value));
+            std::printf("session digest: 0x%s%s%s\n", hex, flag ? " with -m" : "",
+                        shared ? " (input sharing an output's buffer)" : "");
+            check(digest.value == kSessionDigest, std::string("session digest ") + hex + (flag ? " with -m" : "") +
+                                                      (shared ? " (input sharing an output's buffer)" : ""));
         }
-        char hex[32];
-        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest.value));
-        std::printf("session digest: 0x%s%s\n", hex, shared ? " (input sharing an output's buffer)" : "");
-        check(digest.value == kSessionDigest,
-              std::string("session digest ") + hex + (shared ? " (input sharing an output's buffer)" : ""));
-    }
+
+    // Two channels in: refused with one error, outputs silent although the
+    // host handed them vectors that held something else.
+    if (mc)
+        for (bool flag : {false, true}) {
+            Box b(c, 4, flag);
+            const std::size_t before = std::string(standin_posts()).size();
+            bool silent = true;
+            for (const auto& out : b.run(std::vector<float>(64, 1.0f), -1, 2))
+                for (float x : out)
+                    silent = silent && bits(x) == 0;
+            const std::string said = std::string(standin_posts()).substr(before);
+            check(silent && said == "error: rondel~: can't take multichannel inputs (2 channels): outputs silent\n",
+                  std::string("two input channels refused") + (flag ? " with -m" : ""));
+        }
 
     std::printf("windows run: %d passed, %d failed\n", passed, failed);
     return failed ? 1 : 0;
