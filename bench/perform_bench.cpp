@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,9 @@ struct Bench {
 enum class State { kStill, kRamping, kSnap };
 const char* const kStateNames[] = {"still", "ramping", "snap"};
 
-// Each iteration's block: far from the snap (still or ramping), or the snap halfway.
+// The state a block starts in: far from the snap (still or ramping: the
+// counter moves on from there, far from a snap for as long as a run lasts),
+// or the snap halfway.
 void prepare(Bench& b, State s, int len)
 {
     b.length = 1 << 30;
@@ -83,8 +86,10 @@ void run_block(benchmark::State& st, const test::BlockRoutines<float>* routines,
 {
     const int len = static_cast<int>(st.range(0));
     Bench b(n_out, len, channels);
+    prepare(b, s, len);
     for (auto _ : st) {
-        prepare(b, s, len);
+        if (s == State::kSnap)  // the snap ends the ramp: start it again
+            prepare(b, s, len);
         if (routines)
             (*routines)[n_out](b.in, b.out, len, {b.gain, b.start, b.step, b.target, &b.count, &b.length});
         else if (accumulate)
@@ -109,12 +114,18 @@ void run_floor(benchmark::State& st, bench::Floor floor, int n_out)
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> ns;
+    std::set<std::string> medians;
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // With --benchmark_repetitions the median stands for the benchmark.
         for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                ns[r.benchmark_name()] = r.GetAdjustedCPUTime();
+            if (r.error_occurred)
+                continue;
+            else if (r.run_type == Run::RT_Iteration && !medians.count(r.run_name.str()))
+                ns[r.run_name.str()] = r.GetAdjustedCPUTime();
+            else if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                ns[r.run_name.str()] = r.GetAdjustedCPUTime(), medians.insert(r.run_name.str());
         ConsoleReporter::ReportRuns(runs);
     }
     double at(const std::string& name) const

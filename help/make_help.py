@@ -69,7 +69,7 @@ def slider(width, init_value=None):
 
 
 def reference():
-    ref = Canvas("#N canvas 700 60 560 595 reference 0;")
+    ref = Canvas("#N canvas 700 60 560 610 reference 0;")
     ref.obj(40, 14, "rondel~")
     ref.text(110, 15, f"- {DESCRIPTION}")
     ref.obj(8, 45, "cnv 5 540 5 empty empty INLETS: 8 18 0 13 #202020 #000000 0")
@@ -95,7 +95,7 @@ def reference():
     ref.obj(8, 515, "cnv 2 540 2 empty empty FLAG: 8 12 0 13 #202020 #000000 0")
     ref.text(100, 525, "-m - before N: the N outputs leave as one outlet of N channels (Pd 0.54 and later \\, "
                        "separate outlets in older Pd).", 58)
-    ref.obj(8, 570, "cnv 5 540 5 empty empty empty 8 18 0 13 #202020 #000000 0")
+    ref.obj(8, 585, "cnv 5 540 5 empty empty empty 8 18 0 13 #202020 #000000 0")
     return ref
 
 
@@ -285,7 +285,7 @@ def main_canvas():
     for i, (page, name, note) in enumerate(pages):
         y = 640 + 30 * i
         m.sub(page, 30, y, name)
-        m.text(140, y + 1, note, 70)
+        m.text(165, y + 1, note, 70)
     m.sub(meta(), 30, 705, "META")
     m.rule(740)
     m.text(20, 753, "see also:")

@@ -134,10 +134,11 @@ RONDEL_INLINE void ramp_chunk(const Sample* in, Sample* out, int begin, int end,
         out[i] = P::times(in[i], P::line(start, step, j0 + i));
 }
 
-// Every output over [begin, end), with no snap among those samples: the
-// moving ones on their ramps, the still ones at their gains.
+// Every output over [begin, end), with no snap among those samples, one
+// output after the other in chunks: the moving ones on their ramps, the
+// still ones at their gains. Best for many outputs over long segments.
 template <int N, class L, typename Sample>
-RONDEL_INLINE void ramp_segment(const Sample* in, Sample* const* out, int begin, int end, double j0,
+RONDEL_INLINE void ramp_by_output(const Sample* in, Sample* const* out, int begin, int end, double j0,
                                 const float* start, const double* step)
 {
     static_assert(kChunk % L::width == 0, "whole vector steps per chunk");
@@ -156,6 +157,47 @@ RONDEL_INLINE void ramp_segment(const Sample* in, Sample* const* out, int begin,
                         ramp_chunk<L>(in, out[k], c, e, j, j0, start[k], step[k]);
                 }
     }
+}
+
+// Every output over [begin, end), with no snap among those samples, one
+// vector step at a time for all outputs: each step's input is read and its
+// sample numbers counted once, before any output of it is written.
+template <int N, class L, typename Sample>
+RONDEL_INLINE void ramp_by_sample(const Sample* in, Sample* const* out, int begin, int end, double j0,
+                                  const float* start, const double* step)
+{
+    using P = lanes::Portable<Sample>;
+    typename L::Double S[N], D[N];
+    for (int k = 0; k < N; ++k) {
+        S[k] = L::wide(start[k]);
+        D[k] = L::wide(step[k]);
+    }
+    typename L::Counts j = L::counts(j0 + begin);
+    int i = begin;
+    for (; i + L::width <= end; i += L::width) {
+        const typename L::Samples x = L::load(in + i);
+        for (int k = 0; k < N; ++k)
+            L::store(out[k] + i, L::times(x, L::line(S[k], D[k], j)));
+        j = L::next(j);
+    }
+    for (; i < end; ++i) {
+        const Sample x = in[i];
+        for (int k = 0; k < N; ++k)
+            out[k][i] = P::times(x, P::line(start[k], step[k], j0 + i));
+    }
+}
+
+// Measured: up to 8 outputs, or over short segments, one pass over the
+// samples for all outputs is fastest; beyond that, long interleaved store
+// streams cost more than starting a loop per output and chunk.
+template <int N, class L, typename Sample>
+RONDEL_INLINE void ramp_segment(const Sample* in, Sample* const* out, int begin, int end, double j0,
+                                const float* start, const double* step)
+{
+    if (N > 8 && end - begin > kInterleavedHoldMax)
+        ramp_by_output<N, L>(in, out, begin, end, j0, start, step);
+    else
+        ramp_by_sample<N, L>(in, out, begin, end, j0, start, step);
 }
 
 }  // namespace detail
@@ -180,8 +222,14 @@ RONDEL_INLINE void ramp_block(const Sample* in, Sample* const* out, int n, RampS
         for (int k = 0; k < N; ++k)
             g[k] = detail::ramp_gain(st.start[k], st.step[k], j0);  // the same for every j
         detail::hold_segment<N, L>(in, out, 0, snap, g);
+        if (snap == n)
+            for (int k = 0; k < N; ++k)
+                st.gain[k] = g[k];
     } else {
         detail::ramp_segment<N, L>(in, out, 0, snap, j0, st.start, st.step);
+        if (snap == n)
+            for (int k = 0; k < N; ++k)
+                st.gain[k] = detail::ramp_gain(st.start[k], st.step[k], j0 + (n - 1));
     }
     if (snap < n) {
         using P = lanes::Portable<Sample>;
@@ -191,14 +239,10 @@ RONDEL_INLINE void ramp_block(const Sample* in, Sample* const* out, int n, RampS
             g[k] = detail::landed_gain(st.target[k]);
         }
         detail::hold_segment<N, L>(in, out, snap + 1, n, g);
-    }
-    for (int k = 0; k < N; ++k) {
-        if (snap < n) {
-            st.gain[k] = snap == n - 1 ? st.target[k] : detail::landed_gain(st.target[k]);
+        for (int k = 0; k < N; ++k) {
+            st.gain[k] = snap == n - 1 ? st.target[k] : g[k];
             st.start[k] = st.target[k];
             st.step[k] = 0.0;
-        } else {
-            st.gain[k] = detail::ramp_gain(st.start[k], st.step[k], j0 + (n - 1));
         }
     }
     *st.count = static_cast<std::int32_t>(count - static_cast<std::uint32_t>(n));

@@ -80,26 +80,10 @@ static void rondel_findhost(void)
 
 static const t_rondel_performers *rondel_performers_cpu;  /* set at setup */
 
-template <int N>
-static void rondel_dspadd(t_rondel *x, t_sample *in, t_sample **out, int n)
-{
-    t_int vec[N + 3];
-    vec[0] = (t_int)x;
-    vec[1] = (t_int)in;
-    for (int k = 0; k < N; k++)
-        vec[2 + k] = (t_int)out[k];
-    vec[N + 2] = (t_int)n + 1;
-    dsp_addv((*rondel_performers_cpu)[N], N + 3, vec);
-}
-
-static constexpr auto rondel_dspadders =
-    rondel::per_count<void (*)(t_rondel *, t_sample *, t_sample **, int)>(
-        [](auto n) { return &rondel_dspadd<decltype(n)::value>; });
-
 static void rondel_dsp(t_rondel *x, t_signal **sp)
 {
     int n = sp[0]->s_n, nout = x->x_nout;
-    t_sample *out[kMaxOutputs];
+    t_int vec[kMaxOutputs + 3];
     if (nout < 2 || nout > kMaxOutputs)
         return;
         /* a multichannel class makes its own output signals: one of N
@@ -121,10 +105,13 @@ static void rondel_dsp(t_rondel *x, t_signal **sp)
             return;
         }
     }
+    vec[0] = (t_int)x;
+    vec[1] = (t_int)sp[0]->s_vec;
         /* with -m the channels lie one after the other in one vector */
     for (int k = 0; k < nout; k++)
-        out[k] = (x->x_multi ? sp[1]->s_vec + k * n : sp[1 + k]->s_vec);
-    rondel_dspadders[nout](x, sp[0]->s_vec, out, n);
+        vec[2 + k] = (t_int)(x->x_multi ? sp[1]->s_vec + k * n : sp[1 + k]->s_vec);
+    vec[nout + 2] = (t_int)n + 1;
+    dsp_addv((*rondel_performers_cpu)[nout], nout + 3, vec);
 }
 
     /* the widest vector path this CPU runs; RONDEL_SIMD may ask for a
@@ -133,8 +120,7 @@ static void rondel_choosesimd(void)
 {
 #if RONDEL_DISPATCH
     static constexpr auto sse2 = rondel_performers<rondel::lanes::Sse2>;
-    static const rondel::Simd paths[] = {rondel::Simd::sse2, rondel::Simd::avx2};
-    rondel::Simd s = rondel::choose_simd(paths, 2, getenv("RONDEL_SIMD"));
+    rondel::Simd s = rondel::x86_path(getenv("RONDEL_SIMD"));
     rondel_performers_cpu = s == rondel::Simd::avx2 ?
         &rondel_performers_avx2 : &sse2;
 #else

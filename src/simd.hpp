@@ -41,19 +41,13 @@ inline bool cpu_has_avx2()
 #endif
 }
 
-/// The path to take: the widest of `available` (ordered narrow to wide) that
-/// this CPU runs, or the one named by `wanted` if it is among them.
-inline Simd choose_simd(const Simd* available, int count, const char* wanted)
+/// The path an x86 build takes: AVX2 where this CPU runs it, unless
+/// `wanted` (the RONDEL_SIMD environment variable, to compare paths) names
+/// the SSE2 baseline.
+inline Simd x86_path(const char* wanted)
 {
-    Simd best = available[0];
-    for (int i = 0; i < count; ++i)
-        if (available[i] != Simd::avx2 || cpu_has_avx2())
-            best = available[i];
-    if (wanted)
-        for (int i = 0; i < count; ++i)
-            if (std::strcmp(wanted, simd_name(available[i])) == 0 && (available[i] != Simd::avx2 || cpu_has_avx2()))
-                return available[i];
-    return best;
+    const bool baseline = wanted && std::strcmp(wanted, simd_name(Simd::sse2)) == 0;
+    return cpu_has_avx2() && !baseline ? Simd::avx2 : Simd::sse2;
 }
 
 }  // namespace rondel
