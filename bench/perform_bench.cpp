@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "accumulating_ramp.hpp"
+#include "controls.hpp"
 #include "dispatch.hpp"
 #include "floors.hpp"
 #include "reference_ramp.hpp"
@@ -60,13 +61,12 @@ struct Bench {
 enum class State { kStill, kRamping, kSnap };
 const char* const kStateNames[] = {"still", "ramping", "snap"};
 
-// The state a block starts in: far from the snap (still or ramping: the
-// counter moves on from there, far from a snap for as long as a run lasts),
-// or the snap halfway.
+// The state a block starts in: far from the snap (still or ramping; the
+// ramp starts again before its counter runs out), or the snap halfway.
 void prepare(Bench& b, State s, int len)
 {
-    b.length = 1 << 30;
-    b.count = s == State::kSnap ? len / 2 : s == State::kStill ? -1000 : 1 << 29;
+    b.length = kMaxRamp;
+    b.count = s == State::kSnap ? len / 2 : s == State::kStill ? -kMaxRamp : kMaxRamp;
     for (int k = 0; k < kMaxOutputs; ++k) {
         b.step[k] = s == State::kStill ? 0.0 : 1e-9 * (k + 1);
         b.inc[k] = static_cast<float>(b.step[k]);
@@ -88,7 +88,7 @@ void run_block(benchmark::State& st, const test::BlockRoutines<float>* routines,
     Bench b(n_out, len, channels);
     prepare(b, s, len);
     for (auto _ : st) {
-        if (s == State::kSnap)  // the snap ends the ramp: start it again
+        if (s == State::kSnap || b.count < len)  // the snap ends the ramp: start it again
             prepare(b, s, len);
         if (routines)
             (*routines)[n_out](b.in, b.out, len, {b.gain, b.start, b.step, b.target, &b.count, &b.length});
