@@ -6,8 +6,10 @@
 #  2. the same plug-in and tests built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer (the host loads their runtimes first);
 #  3. one minute of fuzzing from the seed corpus;
-#  4. the Windows plug-in, cross-built with MinGW-w64: its export and import
-#     tables, and a run under Wine against the same vectors.
+#  4. every platform in its own real host (scripts/matrix.sh): Linux x86-64
+#     in Pd 0.53, 0.55, 0.57 and pd64, arm64 and armhf under qemu-user, i386,
+#     and the Windows plug-ins (x86-64, i386, Pd64) under Wine, against the
+#     same vectors; all of them in one deken package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,5 +34,5 @@ ctest --test-dir build-san --output-on-failure
 echo "== fuzzing"
 bash scripts/fuzz.sh "${RONDEL_FUZZ_SECONDS:-60}"
 
-echo "== windows"
-bash scripts/windows.sh
+echo "== every platform"
+bash scripts/matrix.sh

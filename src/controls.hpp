@@ -15,6 +15,18 @@ namespace rondel {
 /// Longest ramp, in samples: R + 1 still fits a signed 32-bit integer.
 constexpr std::int32_t kMaxRamp = 2147483646;
 
+/// A message argument as the object keeps it: the float nearest to it, as a
+/// 32-bit Pd stores it; past the float range (Pd64) infinity of its sign.
+inline float message_float(double arg)
+{
+    constexpr double kOverflow = 0x1.ffffffp+127;  // halfway from the largest float to 2^128: rounds up
+    if (arg >= kOverflow)
+        return HUGE_VALF;
+    if (arg <= -kOverflow)
+        return -HUGE_VALF;
+    return static_cast<float>(arg);
+}
+
 /// Number of outputs for a creation argument: 2 … 16, fraction dropped; NaN gives 2.
 inline int output_count(float arg)
 {

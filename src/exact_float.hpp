@@ -7,3 +7,6 @@
 #if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
 #error "rondel~ needs float and double arithmetic without excess precision (FLT_EVAL_METHOD 0); on 32-bit x86 build with -msse2 -mfpmath=sse"
 #endif
+#if defined(__FAST_MATH__)
+#error "-ffast-math changes results: build without it"
+#endif

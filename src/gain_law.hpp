@@ -5,6 +5,8 @@
 // distance give the same 32-bit targets on every compiler and platform.
 #pragma once
 
+#include "exact_float.hpp"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>

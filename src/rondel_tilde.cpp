@@ -147,19 +147,19 @@ static void rondel_move(t_rondel *x)
 
 static void rondel_floatval(t_rondel *x, t_floatarg f)
 {
-    x->x_pos = rondel::clamp_position(f);
+    x->x_pos = rondel::clamp_position(rondel::message_float(f));
     rondel_move(x);
 }
 
 static void rondel_floatdist(t_rondel *x, t_floatarg f)
 {
-    x->x_dist = rondel::clamp_distance(f);
+    x->x_dist = rondel::clamp_distance(rondel::message_float(f));
     rondel_move(x);
 }
 
 static void rondel_intline(t_rondel *x, t_floatarg f)
 {
-    x->x_ramp = rondel::ramp_length(x->x_sr, f);
+    x->x_ramp = rondel::ramp_length(x->x_sr, rondel::message_float(f));
 }
 
 /* ------------------------ lifecycle ----------------------------- */
@@ -205,11 +205,11 @@ static void *rondel_new(t_symbol *s, int argc, t_atom *argv)
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("val"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("dist"));
     inlet_new(&x->x_obj, &x->x_obj.ob_pd, gensym("float"), gensym("line"));
-    x->x_nout = rondel::output_count(f);
+    x->x_nout = rondel::output_count(rondel::message_float(f));
     x->x_multi = multi;
     for (int k = 0; k < (multi ? 1 : x->x_nout); k++)
         outlet_new(&x->x_obj, &s_signal);
-    x->x_sr = rondel::whole_rate(sys_getsr());
+    x->x_sr = rondel::whole_rate(rondel::message_float(sys_getsr()));
     for (int k = 0; k < kMaxOutputs; k++)
     {
         x->x_gain[k] = x->x_start[k] = x->x_target[k] = 0;

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The plug-in shows the host one name only, rondel_tilde_setup, and (on
 # Windows) takes what it needs from pd.dll and Windows' own DLLs alone.
-# Usage: tests/exports_check.sh linux FILE.pd_linux | windows FILE.dll OBJDUMP
+# Usage: tests/exports_check.sh linux FILE [NM] | windows FILE.dll OBJDUMP
 set -euo pipefail
 case $1 in
   linux)
-    exports=$(nm -D --defined-only "$2" | awk '{ print $NF }')
+    exports=$("${3:-nm}" -D --defined-only "$2" | awk '{ print $NF }')
     [ "$exports" = "rondel_tilde_setup" ] || { echo "FAIL: $2 exports:"; echo "$exports"; exit 1; }
     echo "ok: $2 exports only rondel_tilde_setup"
     ;;
@@ -23,5 +23,5 @@ case $1 in
     done <<<"$dlls"
     echo "ok: imports only from $(tr '\n' ' ' <<<"$dlls")"
     ;;
-  *) echo "usage: $0 linux FILE | windows FILE OBJDUMP" >&2; exit 2 ;;
+  *) echo "usage: $0 linux FILE [NM] | windows FILE OBJDUMP" >&2; exit 2 ;;
 esac

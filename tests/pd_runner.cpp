@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -39,6 +42,25 @@ public:
         wires_ << "#X connect " << from << " " << outlet << " " << to << " " << inlet << ";\n";
     }
     std::string text() const { return body_.str() + wires_.str(); }
+
+    /// After `samples` from `start` (a loadbang): the arrays written to a
+    /// 32-bit float WAV file, then the host told to quit.
+    void write_and_quit(int start, int samples, const std::string& wav, const std::vector<std::string>& arrays)
+    {
+        std::string write = "write -wave -bytes 4 " + wav;
+        for (const std::string& a : arrays)
+            write += " " + a;
+        const int end = obj("delay " + std::to_string(samples) + " 1 samp");
+        const int seq = obj("t b b");
+        const int wmsg = msg(write);
+        const int sf = obj("soundfiler");
+        const int quit = msg("\\; pd quit");
+        connect(start, 0, end, 0);
+        connect(end, 0, seq, 0);
+        connect(seq, 1, wmsg, 0);
+        connect(wmsg, 0, sf, 0);
+        connect(seq, 0, quit, 0);
+    }
 
 private:
     std::ostringstream body_, wires_;
@@ -160,6 +182,14 @@ std::string pd_command()
     return cmd;
 }
 
+// The plug-in's folder: RONDEL_PLUGIN_DIR from the environment (a build for
+// another platform), else this build's.
+std::string plugin_dir()
+{
+    const char* dir = std::getenv("RONDEL_PLUGIN_DIR");
+    return dir && *dir ? dir : RONDEL_PLUGIN_DIR;
+}
+
 std::string run_patch(const std::string& patch, const std::string& extra, const std::string& environment)
 {
     const std::string dir = scratch_dir();
@@ -168,7 +198,7 @@ std::string run_patch(const std::string& patch, const std::string& extra, const 
     const char* wrapper = std::getenv("RONDEL_PD_WRAPPER");
     return capture("cd " + dir + " && " + (environment.empty() ? "" : "env " + environment + " ") + "timeout 600 " +
                    (wrapper ? std::string(wrapper) + " " : "") + pd_command() +
-                   " -nogui -nosound -batch -noprefs -stderr -path " RONDEL_PLUGIN_DIR " " + extra +
+                   " -nogui -nosound -batch -noprefs -stderr -path " + plugin_dir() + " " + extra +
                    " -open main.pd 2>&1");
 }
 
@@ -203,7 +233,20 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     Canvas sub;
     if (!s.block.empty())
         sub.obj("block~ " + s.block);
-    const int source = sub.obj(s.source);
+    int source = sub.obj(s.source);
+    if (host_traits().double_samples) {
+        // Pd64: the input rounded to 24 significant bits (Veltkamp's split),
+        // so that a float holds it, as in every other host.
+        const int scaled = sub.obj("*~ 536870913");
+        const int diff = sub.obj("-~");
+        const int high = sub.obj("-~");
+        sub.connect(source, 0, scaled, 0);
+        sub.connect(scaled, 0, diff, 0);
+        sub.connect(source, 0, diff, 1);
+        sub.connect(scaled, 0, high, 0);
+        sub.connect(diff, 0, high, 1);
+        source = high;
+    }
     const int rec = sub.obj("r rec");
     const int rin = sub.obj("tabwrite~ rin");
     sub.connect(source, 0, rin, 0);
@@ -272,19 +315,7 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
         top.connect(lb, 0, d, 0);
         top.connect(d, 0, m, 0);
     }
-    std::string write = "write -wave -bytes 4 " + wav;
-    for (const std::string& a : arrays)
-        write += " " + a;
-    const int end = top.obj("delay " + std::to_string(s.duration ? s.duration : s.record_at + s.samples) + " 1 samp");
-    const int seq = top.obj("t b b");
-    const int wmsg = top.msg(write);
-    const int sf = top.obj("soundfiler");
-    const int quit = top.msg("\\; pd quit");
-    top.connect(lb, 0, end, 0);
-    top.connect(end, 0, seq, 0);
-    top.connect(seq, 1, wmsg, 0);
-    top.connect(wmsg, 0, sf, 0);
-    top.connect(seq, 0, quit, 0);
+    top.write_and_quit(lb, s.duration ? s.duration : s.record_at + s.samples, wav, arrays);
 
     const std::string patch = "#N canvas 0 0 800 600 12;\n" + top.text() +
                               "#N canvas 0 0 600 600 dut 0;\n" + sub.text() + "#X restore 400 10 pd dut;\n";
@@ -307,6 +338,86 @@ Recording run_in_pd(const Scenario& s, const std::vector<int>& outlets)
     }
     r.ok = true;
     return r;
+}
+
+namespace {
+
+// The smallest float a recording keeps where the host clears tiny values
+// (PD_BIGORSMALL on x86: a biased exponent below 64).
+constexpr float kSmallestKept = 0x1p-63f;
+
+HostTraits probe_host()
+{
+    // Constant signals: -0 (0 times -1), a tiny value, the two floats on
+    // either side of the x86 limit, and 2^24 + 1 - 2^24, which is 1 only
+    // where a signal holds more than a float.
+    const float probes[] = {1e-30f, kSmallestKept, std::nextafter(kSmallestKept, 0.0f)};
+    Canvas c;
+    const int lb = c.obj("loadbang");
+    const int start = c.msg("\\; pd dsp 1");
+    c.connect(lb, 0, start, 0);
+    const std::string dir = scratch_dir();
+    std::vector<std::string> arrays;
+    for (int j = 0; j < 5; ++j) {
+        arrays.push_back("p" + std::to_string(j));
+        c.obj("array define p" + std::to_string(j) + " 64");
+    }
+    std::vector<int> sources;
+    const int zero = c.obj("sig~ 0");
+    sources.push_back(c.obj("*~ -1"));
+    c.connect(zero, 0, sources.back(), 0);
+    for (float p : probes) {
+        char text[64];
+        std::snprintf(text, sizeof text, "sig~ %.9g", static_cast<double>(p));
+        sources.push_back(c.obj(text));
+    }
+    const int wide = c.obj("sig~ 16777217");
+    sources.push_back(c.obj("-~ 16777216"));
+    c.connect(wide, 0, sources.back(), 0);
+    for (int j = 0; j < 5; ++j) {
+        const int w = c.obj("tabwrite~ " + arrays[j]);
+        c.connect(sources[j], 0, w, 0);
+        c.connect(lb, 0, w, 0);
+    }
+    c.write_and_quit(lb, 256, dir + "/probe.wav", arrays);
+
+    HostTraits rule;
+    rule.log = run_patch("#N canvas 0 0 800 600 12;\n" + c.text());
+    const auto ch = tools::read_float_wav(dir + "/probe.wav");
+    if (ch.size() != 5 || ch[0].size() != 64)
+        return rule;
+    auto kept = [&](int j, float want) {
+        return std::bit_cast<std::uint32_t>(ch[j][10]) == std::bit_cast<std::uint32_t>(want);
+    };
+    auto cleared = [&](int j) { return std::bit_cast<std::uint32_t>(ch[j][10]) == 0u; };
+    rule.keeps_negative_zero = kept(0, -0.0f);
+    const bool zero_read = rule.keeps_negative_zero || cleared(0);
+    if (kept(1, probes[0]) && kept(2, probes[1]) && kept(3, probes[2]))
+        rule.keeps_tiny = true;
+    else if (cleared(1) && kept(2, probes[1]) && cleared(3))
+        rule.keeps_tiny = false;
+    else
+        return rule;  // neither rule: the tests say so
+    rule.double_samples = ch[4][10] == 1.0f;
+    rule.known = zero_read && (rule.double_samples || ch[4][10] == 0.0f);
+    return rule;
+}
+
+}  // namespace
+
+const HostTraits& host_traits()
+{
+    static const HostTraits traits = probe_host();
+    return traits;
+}
+
+float HostTraits::recorded(float x) const
+{
+    if (!keeps_tiny && std::fabs(x) < kSmallestKept)
+        return 0.0f;
+    if (!keeps_negative_zero && x == 0.0f)
+        return 0.0f;
+    return x;
 }
 
 }  // namespace rondel::test

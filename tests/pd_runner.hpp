@@ -70,6 +70,23 @@ std::string pd_command();
 /// Folder for this run's files, made anew.
 std::string scratch_dir();
 
+/// What the host does with samples. Its recording (tabwrite~) may clear -0
+/// and values below 2^-63 to +0: Pd on x86 and armhf does, on arm64 it keeps
+/// both, Pd64 on x86 keeps tiny floats but clears -0. Pd64 computes in double.
+struct HostTraits {
+    bool known = false;               ///< the probe ran and matched one of the rules below
+    bool keeps_negative_zero = true;  ///< -0 stays -0 (else +0)
+    bool keeps_tiny = true;           ///< values below 2^-63 stay (else +0)
+    bool double_samples = false;      ///< signals are doubles (Pd64)
+    std::string log;                  ///< what the host printed while probed
+    /// The sample as the recording holds it.
+    float recorded(float x) const;
+};
+
+/// Found out once per run from the host: -0, tiny values and a value past
+/// float precision recorded and read back.
+const HostTraits& host_traits();
+
 /// Line the plug-in posts once when it loads.
 inline constexpr const char* kBanner = "rondel~ ZEBRIM Corvalle Veltria - Ilan Vesquet";
 

@@ -47,7 +47,8 @@ case $mode in
     ;;
   install)
     cmake --install "$build" --prefix "$tmp/extra" >/dev/null
-    for f in rondel~.pd_linux rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
+    plugin=$(cd "$build/rondel~" && ls -t | grep '^rondel~\.' | head -n 1)  # the newest: older builds may have left other names
+    for f in "$plugin" rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
       [ -f "$tmp/extra/rondel~/$f" ] || { echo "FAIL: $f not installed"; ls -R "$tmp/extra"; exit 1; }
     done
     echo "ok: installed into $tmp/extra/rondel~"
@@ -64,10 +65,9 @@ case $mode in
     RONDEL_BUILD_DIR=$build bash "$src/scripts/package.sh" "$tmp/out" >/dev/null
     version=$(sed -n 's/^project(rondel_tilde VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
     dek=$(cd "$tmp/out" && ls ./*.dek)
-    case "$dek" in
-      "./rondel~[v$version](Linux-amd64-32).dek"|"./rondel~[v$version](Linux-amd64-32)(Windows-amd64-32).dek") ;;
-      *) echo "FAIL: package named $dek"; exit 1 ;;
-    esac
+    # The name as Pd's deken plugin parses it: rondel~[vVERSION](OS-CPU-FLOATSIZE)…
+    archs=$(sed -n 's/^\.\/rondel~\[v'"$version"'\]\(\(([A-Za-z]*-[a-z0-9]*-\(32\|64\))\)*\)\.dek$/\1/p' <<<"$dek" | tr '()' '\n\n' | grep . || true)
+    [ -n "$archs" ] || { echo "FAIL: package named $dek"; exit 1; }
     echo "ok: named $dek"
     # The checksum as Pd's deken checks it, with its own code; the line that
     # sha256sum writes (digest, two spaces, name) must fail the same check.
@@ -85,8 +85,22 @@ case $mode in
       { echo "FAIL: object list:"; cat "$tmp/out/$dek.txt"; exit 1; }
     listing=$(cd "$tmp/out" && cmake -E tar tf "$dek" | sed 's|/$||' | sort)
     want=$(printf '%s\n' "rondel~" "rondel~/LICENSE.txt" "rondel~/README.md" "rondel~/rondel~-help.pd" \
-             "rondel~/rondel~-meta.pd" "rondel~/rondel~.pd_linux" | sort)
-    case "$dek" in *Windows*) want=$(printf '%s\nrondel~/rondel~.dll\n' "$want" | sort) ;; esac
+             "rondel~/rondel~-meta.pd" | sort)
+    # Each architecture in the name, one plug-in under the name its Pd looks for.
+    while read -r arch; do
+      case $arch in
+        Linux-amd64-32) f=rondel~.l_amd64 ;;
+        Linux-amd64-64) f=rondel~.linux-amd64-64.so ;;
+        Linux-arm64-32) f=rondel~.l_arm64 ;;
+        Linux-armv7-32) f=rondel~.l_arm ;;
+        Linux-i386-32) f=rondel~.l_i386 ;;
+        Windows-amd64-32) f=rondel~.m_amd64 ;;
+        Windows-i386-32) f=rondel~.m_i386 ;;
+        Windows-amd64-64) f=rondel~.windows-amd64-64.dll ;;
+        *) echo "FAIL: unknown architecture $arch in $dek"; exit 1 ;;
+      esac
+      want=$(printf '%s\nrondel~/%s\n' "$want" "$f" | sort)
+    done <<<"$archs"
     [ "$listing" = "$want" ] || { echo "FAIL: archive holds:"; echo "$listing"; exit 1; }
     echo "ok: archive holds one folder rondel~/ with $(echo "$listing" | wc -l) entries"
     # The unpacked folder works as a Pd search path entry.
@@ -111,11 +125,12 @@ case $mode in
       { echo "FAIL: no line saying the tests are skipped:"; cat "$tmp/configure.log"; exit 1; }
     touch "$tmp/configured"
     cmake --build "$tmp/build" -j2 >"$tmp/build.log" 2>&1 || { echo "FAIL: build:"; cat "$tmp/build.log"; exit 1; }
-    for f in rondel~.pd_linux rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
+    plugin=$(cd "$build/rondel~" && ls -t | grep '^rondel~\.' | head -n 1)  # named for this machine's CPU
+    for f in "$plugin" rondel~-help.pd rondel~-meta.pd README.md LICENSE.txt; do
       [ -f "$tmp/build/rondel~/$f" ] || { echo "FAIL: the build made no $f"; exit 1; }
     done
     built=$(cd "$tmp/build" && find . -type f -newer "$tmp/configured" ! -path "*/CMakeFiles/*")
-    [ "$built" = "./rondel~/rondel~.pd_linux" ] || { echo "FAIL: a user's build made:"; echo "$built"; exit 1; }
+    [ "$built" = "./rondel~/$plugin" ] || { echo "FAIL: a user's build made:"; echo "$built"; exit 1; }
     echo "ok: a plain build without the test libraries makes the plug-in and its help only"
     # Asking for the tests there says what is missing instead of building half.
     if cmake -S "$src" -B "$tmp/build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=TRUE -DRONDEL_TESTS=ON \

@@ -13,6 +13,7 @@
 #include "gain_law.hpp"
 #include "per_count.hpp"
 #include "object_model.hpp"
+#include "session_replay.hpp"
 #include "shared_vectors.hpp"
 
 using namespace rondel;
@@ -195,27 +196,9 @@ namespace {
 // build must reproduce (the Windows plug-in is checked against it under Wine).
 TEST(SharedVectors, SessionDigest)
 {
-    test::Digest digest;
-    std::uint32_t noise = 0x2545f491u;
-    for (float arg : test::kSessionArguments) {
-        test::ObjectModel m(arg, 44100.0f);
-        for (const test::Step& s : test::session()) {
-            switch (s.kind) {
-            case test::Step::kVal:
-            case test::Step::kValInlet: m.val(s.value); break;
-            case test::Step::kDist:
-            case test::Step::kDistInlet: m.distance(s.value); break;
-            case test::Step::kLine:
-            case test::Step::kLineInlet: m.line(s.value); break;
-            case test::Step::kBlock:
-                for (const auto& out : m.process(test::session_input(static_cast<int>(s.value), noise)))
-                    for (float x : out)
-                        digest.add(x);
-                break;
-            }
-        }
-    }
-    EXPECT_EQ(digest.value, test::kSessionDigest) << std::hex << "0x" << digest.value;
+    const std::uint64_t digest =
+        test::session_digest([](test::ObjectModel& m, const std::vector<float>& in) { return m.process(in); });
+    EXPECT_EQ(digest, test::kSessionDigest) << std::hex << "0x" << digest;
 }
 
 }  // namespace

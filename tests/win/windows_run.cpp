@@ -3,6 +3,7 @@
 // the Linux tests use. Run under Wine: wine64 windows_run.exe
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -99,10 +100,10 @@ struct Box {
                 standin_reuse(alias, own[0]->s_vec);
         }
         for (int ch = 0; ch < channels; ++ch)
-            std::memcpy(own[0]->s_vec + ch * len, in.data(), len * sizeof(float));
+            std::copy(in.begin(), in.end(), own[0]->s_vec + ch * len);  // exact for doubles (Pd64) too
         check(standin_dsp(obj, sp.data()), "the dsp method adds a routine");
         standin_run();
-        std::vector<std::vector<float>> out(n);
+        std::vector<std::vector<float>> out(n);  // Pd64's samples rounded to float
         for (int k = 0; k < n; ++k) {
             const t_sample* v = multi ? sp[1]->s_vec + k * len : sp[1 + k]->s_vec;
             out[k].assign(v, v + len);
@@ -219,6 +220,8 @@ int main()
             }
             char hex[32];
             std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest.value));
+            std::printf("session digest: 0x%s%s%s\n", hex, flag ? " with -m" : "",
+                        shared ? " (input sharing an output's buffer)" : "");
             check(digest.value == kSessionDigest, std::string("session digest ") + hex + (flag ? " with -m" : "") +
                                                       (shared ? " (input sharing an output's buffer)" : ""));
         }
