@@ -4,7 +4,7 @@
 # position every 100 ms, 50 ms ramps), each version run for SECONDS of audio
 # in pd -batch; runs alternate, and the median CPU time (user + system) of
 # ROUNDS runs is shown with the ratio. Needs a Pd with multichannel signals:
-# RONDEL_PD (default: Debian's 0.57 from scripts/mc_hosts.sh).
+# RONDEL_PD (default: Debian's 0.57, brought up by scripts/hosts.sh).
 # Usage: scripts/mc_bench.sh [M=32] [N=16] [SECONDS=60] [ROUNDS=5] [BLOCK ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +19,10 @@ blocks=("$@")
 bash scripts/setup.sh
 cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)" --target rondel_tilde >/dev/null
-pd=${RONDEL_PD:-$(bash scripts/mc_hosts.sh forky | awk '{ print $2 }')}
+if [ -z "${RONDEL_PD:-}" ]; then
+  bash scripts/hosts.sh build-hosts forky-amd64 >/dev/null
+fi
+pd=${RONDEL_PD:-$(bash scripts/pd_command.sh amd64-0.57)}
 dir=$(mktemp -d /tmp/rondel-mc-bench-XXXXXX)
 trap 'rm -rf "$dir"' EXIT
 

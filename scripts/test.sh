@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #  1. the release build: unit tests, in-host tests (in the machine's Pd and
-#     in Debian's Pd 0.55 and 0.57, brought up by scripts/mc_hosts.sh), the
+#     in Debian's Pd 0.55 and 0.57, brought up by scripts/hosts.sh), the
 #     in-host tests under valgrind, and a short soak in the host;
 #  2. the same plug-in and tests built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer (the host loads their runtimes first);
@@ -18,8 +18,8 @@ bash scripts/setup.sh clang libclang-rt-14-dev valgrind puredata-gui \
 jobs=$(nproc)
 
 echo "== newer hosts"
-newer=$(bash scripts/mc_hosts.sh | awk '{ print $2 }' | paste -sd ';')
-echo "$newer"
+bash scripts/hosts.sh build-hosts trixie-amd64 forky-amd64
+newer="amd64-0.55;amd64-0.57"
 
 echo "== release build"
 cmake -S . -B build -DRONDEL_TESTS=ON -DRONDEL_BENCH=ON -DRONDEL_NEWER_PDS="$newer" >/dev/null

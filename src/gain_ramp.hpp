@@ -217,7 +217,7 @@ RONDEL_INLINE void ramp_block(const Sample* in, Sample* const* out, int n, RampS
     float g[N];  // still gains
     bool still = true;
     for (int k = 0; k < N; ++k)
-        still = still && st.step[k] == 0.0;
+        still &= st.step[k] == 0.0;  // no branch per output
     if (still) {
         for (int k = 0; k < N; ++k)
             g[k] = detail::ramp_gain(st.start[k], st.step[k], j0);  // the same for every j

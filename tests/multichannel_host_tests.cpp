@@ -4,7 +4,8 @@
 // says so once in the console. Either way its samples are those of
 // [rondel~ N] under the same messages, bit for bit. The tests that need one
 // kind of host skip, with a note, in the other: run them in both by pointing
-// RONDEL_PD at each (scripts/mc_hosts.sh brings up Pd 0.55 and 0.57).
+// RONDEL_PD at each (scripts/hosts.sh brings up Pd 0.55 and 0.57, and
+// scripts/pd_command.sh prints the command for each).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,7 +36,7 @@ std::string host_name()
         if (host_version().multichannel() != (want))                                                 \
             GTEST_SKIP() << "needs a Pd " << ((want) ? "with" : "without")                           \
                          << " multichannel signals; this run's is " << host_name()                   \
-                         << ((want) ? ": set RONDEL_PD to Pd 0.54 or newer (scripts/mc_hosts.sh)" : ""); \
+                         << ((want) ? ": set RONDEL_PD to Pd 0.54 or newer (scripts/pd_command.sh amd64-0.57)" : ""); \
     } while (0)
 
 // Outputs of [rondel~ ARGS] as its creation arguments ask (N after the flags).
