@@ -104,12 +104,12 @@ RONDEL_INLINE void hold_by_sample(const Sample* in, Sample* const* out, int begi
 
 // Segments longer than this go one output after the other (measured: with
 // many outputs, long interleaved store streams cost more than the loop starts).
-constexpr int kInterleavedHoldMax = 256;
+constexpr int kInterleavedMax = 256;
 
 template <int N, class L, typename Sample>
 RONDEL_INLINE void hold_segment(const Sample* in, Sample* const* out, int begin, int end, const float* g)
 {
-    if (end - begin > kInterleavedHoldMax)
+    if (end - begin > kInterleavedMax)
         hold_by_output<N, L>(in, out, begin, end, g);
     else
         hold_by_sample<N, L>(in, out, begin, end, g);
@@ -194,7 +194,7 @@ template <int N, class L, typename Sample>
 RONDEL_INLINE void ramp_segment(const Sample* in, Sample* const* out, int begin, int end, double j0,
                                 const float* start, const double* step)
 {
-    if (N > 8 && end - begin > kInterleavedHoldMax)
+    if (N > 8 && end - begin > kInterleavedMax)
         ramp_by_output<N, L>(in, out, begin, end, j0, start, step);
     else
         ramp_by_sample<N, L>(in, out, begin, end, j0, start, step);
